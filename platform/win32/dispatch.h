@@ -1,0 +1,23 @@
+// Late-bound calls on an automation object, the one way the program calls IDispatch::Invoke.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace korvane {
+
+// Calls method `name` of `object` with `arguments` given in their natural order (the helper reverses
+// them for Invoke). On success `result` (if given) receives the return value. On failure the Status
+// carries the real error code (the scode of an automation exception) and its text.
+Status InvokeMethod(IDispatch* object, const wchar_t* name, std::initializer_list<const VARIANT*> arguments,
+                    VARIANT* result = nullptr);
+
+// Builds a failure from an HRESULT, with the system's text (or `fallback` when the system has none).
+Status FailureFromHresult(HRESULT code, const std::wstring& fallback = std::wstring());
+
+}  // namespace korvane

@@ -1,0 +1,46 @@
+#include "platform/win32/platform_win32.h"
+
+#include <vector>
+
+#include "platform/win32/dispatch.h"
+#include "platform/win32/script_shell_win32.h"
+
+namespace korvane {
+
+std::unique_ptr<ScriptShell> Win32Platform::CreateScriptShell(Status& status) {
+    return CreateWshShell(status);
+}
+
+int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {
+    return MessageBoxW(owner_, prompt.c_str(), title.c_str(), static_cast<UINT>(style) | MB_APPLMODAL);
+}
+
+Status Win32Platform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) {
+    // The program is named by its full path, so no search through the current or the program's folder
+    // happens; CreateProcessW needs a writable command line.
+    std::wstring line = L"\"" + program + L"\" " + arguments;
+    std::vector<wchar_t> commandLine(line.begin(), line.end());
+    commandLine.push_back(L'\0');
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(windowStyle);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return Status::Ok();
+}
+
+std::wstring Win32Platform::SystemDirectory() {
+    wchar_t buffer[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::wstring();
+    return std::wstring(buffer, length);
+}
+
+}  // namespace korvane

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace korvane {
+
+// The platform services on Windows. Message boxes are owned by the window set with SetOwner, which
+// they disable while they are up.
+class Win32Platform final : public Platform {
+public:
+    void SetOwner(HWND owner) { owner_ = owner; }
+
+    std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) override;
+    int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
+    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
+    std::wstring SystemDirectory() override;
+
+private:
+    HWND owner_ = nullptr;
+};
+
+}  // namespace korvane

@@ -1,0 +1,130 @@
+// Small RAII owners for the Windows handles the program uses: COM pointers, BSTRs, VARIANTs, GDI objects
+// and the COM apartment of the user-interface thread.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <utility>
+
+namespace korvane {
+
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            ptr_ = std::exchange(other.ptr_, nullptr);
+        }
+        return *this;
+    }
+    ~ComPtr() { Reset(); }
+
+    void Reset() {
+        if (ptr_) std::exchange(ptr_, nullptr)->Release();
+    }
+    T* Get() const { return ptr_; }
+    T* operator->() const { return ptr_; }
+    explicit operator bool() const { return ptr_ != nullptr; }
+    // For functions that hand out a new reference.
+    T** Put() {
+        Reset();
+        return &ptr_;
+    }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+
+private:
+    T* ptr_ = nullptr;
+};
+
+class Bstr {
+public:
+    explicit Bstr(const wchar_t* text = nullptr) : bstr_(text ? SysAllocString(text) : nullptr) {}
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { SysFreeString(bstr_); }
+    BSTR Get() const { return bstr_; }
+    BSTR* Put() {
+        SysFreeString(bstr_);
+        bstr_ = nullptr;
+        return &bstr_;
+    }
+
+private:
+    BSTR bstr_;
+};
+
+class Variant {
+public:
+    Variant() { VariantInit(&v_); }
+    explicit Variant(const wchar_t* text) {
+        VariantInit(&v_);
+        v_.vt = VT_BSTR;
+        v_.bstrVal = SysAllocString(text);
+    }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { VariantClear(&v_); }
+    VARIANT* Get() { return &v_; }
+    const VARIANT& Ref() const { return v_; }
+
+private:
+    VARIANT v_;
+};
+
+// Releases the EXCEPINFO strings a failed IDispatch::Invoke filled in.
+class ExcepInfo {
+public:
+    ExcepInfo() { ZeroMemory(&info_, sizeof info_); }
+    ExcepInfo(const ExcepInfo&) = delete;
+    ExcepInfo& operator=(const ExcepInfo&) = delete;
+    ~ExcepInfo() {
+        SysFreeString(info_.bstrSource);
+        SysFreeString(info_.bstrDescription);
+        SysFreeString(info_.bstrHelpFile);
+    }
+    EXCEPINFO* Get() { return &info_; }
+    const EXCEPINFO& Ref() const { return info_; }
+
+private:
+    EXCEPINFO info_;
+};
+
+template <typename Handle>
+class GdiObject {
+public:
+    explicit GdiObject(Handle handle = nullptr) : handle_(handle) {}
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    ~GdiObject() { Reset(); }
+    void Reset(Handle handle = nullptr) {
+        if (handle_) DeleteObject(handle_);
+        handle_ = handle;
+    }
+    Handle Get() const { return handle_; }
+
+private:
+    Handle handle_;
+};
+
+// Single-threaded COM apartment for the user-interface thread.
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    HRESULT Result() const { return result_; }
+
+private:
+    HRESULT result_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,122 @@
+#include "tests/unit/fakes.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cwctype>
+
+namespace korvane::testing {
+
+StoredValue Dword(uint32_t number) {
+    return {L"REG_DWORD", number, L""};
+}
+
+StoredValue Sz(const std::wstring& text) {
+    return {L"REG_SZ", 0, text};
+}
+
+namespace {
+
+Status Denied() {
+    return Status::Failure(kAccessDenied, L"拒绝访问。");
+}
+
+// The script shell object turns the text of a REG_DWORD write into a 32-bit number the way automation
+// converts text: spaces around it are allowed, so are a sign and a fraction (rounded half to even);
+// anything else fails, and so does a value above 2^31-1. Negative values wrap around.
+Status TextToDword(const std::wstring& text, uint32_t& number) {
+    std::size_t begin = text.find_first_not_of(L' ');
+    std::size_t end = text.find_last_not_of(L' ');
+    if (begin == std::wstring::npos) return Status::Failure(kTypeMismatch, L"类型不匹配。");
+    const std::wstring trimmed = text.substr(begin, end - begin + 1);
+    for (wchar_t c : trimmed) {
+        if (!(c >= L'0' && c <= L'9') && c != L'.' && c != L'-' && c != L'+') {
+            return Status::Failure(kTypeMismatch, L"类型不匹配。");
+        }
+    }
+    wchar_t* stop = nullptr;
+    const double value = std::wcstod(trimmed.c_str(), &stop);
+    if (stop != trimmed.c_str() + trimmed.size()) return Status::Failure(kTypeMismatch, L"类型不匹配。");
+    const double rounded = std::nearbyint(value);
+    if (rounded > 2147483647.0 || rounded < -2147483648.0) return Status::Failure(kOverflow, L"溢出。");
+    number = static_cast<uint32_t>(static_cast<int32_t>(rounded));
+    return Status::Ok();
+}
+
+class FakeShell final : public ScriptShell {
+public:
+    explicit FakeShell(FakeWorld& world) : world_(world) { ++world_.shellsAlive; }
+    ~FakeShell() override { --world_.shellsAlive; }
+
+    Status RegRead(const std::wstring& path, RegValue& value) override {
+        world_.calls.push_back(L"regread " + path);
+        if (world_.failing.count(L"regread " + path)) return Denied();
+        auto it = world_.registry.find(path);
+        if (it == world_.registry.end()) return Status::Failure(kNotFound, L"系统找不到指定的文件。");
+        value = RegValue();
+        if (it->second.type == L"REG_DWORD") {
+            value.kind = RegValue::Kind::Number;
+            value.number = it->second.number;
+        } else {
+            value.kind = RegValue::Kind::Text;
+            value.text = it->second.text;
+        }
+        return Status::Ok();
+    }
+
+    Status RegWrite(const std::wstring& path, const std::wstring& value, const std::wstring& type) override {
+        world_.calls.push_back(L"regwrite " + path + L"=" + value + L" " + type);
+        if (world_.failing.count(L"regwrite " + path)) return Denied();
+        if (type == L"REG_DWORD") {
+            uint32_t number = 0;
+            Status status = TextToDword(value, number);
+            if (!status) return status;
+            world_.registry[path] = Dword(number);
+        } else if (type == L"REG_SZ") {
+            world_.registry[path] = Sz(value);
+        } else {
+            return Status::Failure(0x80070057u, L"参数错误。");
+        }
+        return Status::Ok();
+    }
+
+    Status RegDelete(const std::wstring& path) override {
+        world_.calls.push_back(L"regdelete " + path);
+        if (world_.failing.count(L"regdelete " + path)) return Denied();
+        if (world_.registry.erase(path) == 0) return Status::Failure(kNotFound, L"系统找不到指定的文件。");
+        return Status::Ok();
+    }
+
+private:
+    FakeWorld& world_;
+};
+
+}  // namespace
+
+std::unique_ptr<ScriptShell> FakePlatform::CreateScriptShell(Status& status) {
+    world_.calls.push_back(L"create shell");
+    if (world_.failShellCreation) {
+        status = Status::Failure(0x800401F3u, L"无效的类字符串");
+        return nullptr;
+    }
+    ++world_.shellsCreated;
+    status = Status::Ok();
+    return std::make_unique<FakeShell>(world_);
+}
+
+int FakePlatform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {
+    world_.calls.push_back(L"message " + title);
+    world_.messages.push_back({prompt, style, title});
+    if (world_.answers.empty()) return 1;
+    const int answer = world_.answers.front();
+    world_.answers.erase(world_.answers.begin());
+    return answer;
+}
+
+Status FakePlatform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) {
+    world_.calls.push_back(L"start " + program + L" " + arguments);
+    if (world_.failStart) return Status::Failure(0x80070002u, L"系统找不到指定的文件。");
+    world_.started.push_back({program, arguments, windowStyle});
+    return Status::Ok();
+}
+
+}  // namespace korvane::testing

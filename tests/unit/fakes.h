@@ -1,0 +1,88 @@
+// Stand-ins for the platform and the main window, behaving like the real ones as far as the program
+// can tell: an in-memory registry reached through a fake script shell object with the same value
+// conversions and failure codes, scripted message box answers, and a recorded log.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "ui/main_view.h"
+
+namespace korvane::testing {
+
+constexpr uint32_t kTypeMismatch = 0x80020005u;  // regwrite of a DWORD from text that is no number
+constexpr uint32_t kOverflow = 0x8002000Au;      // regwrite of a DWORD above 2^31-1
+constexpr uint32_t kAccessDenied = 0x80070005u;
+
+struct StoredValue {
+    std::wstring type;  // "REG_DWORD" or "REG_SZ"
+    uint32_t number = 0;
+    std::wstring text;
+    bool operator==(const StoredValue& other) const {
+        return type == other.type && number == other.number && text == other.text;
+    }
+};
+
+StoredValue Dword(uint32_t number);
+StoredValue Sz(const std::wstring& text);
+
+// The registry and everything the fake platform was asked to do, in order.
+struct FakeWorld {
+    std::map<std::wstring, StoredValue> registry;  // full path -> value
+    std::vector<std::wstring> calls;               // "regread <path>", "regwrite <path>=<value> <type>", ...
+    // Operations that fail with access denied: "regread <path>", "regwrite <path>", "regdelete <path>".
+    std::set<std::wstring> failing;
+    bool failShellCreation = false;
+    int shellsCreated = 0;
+    int shellsAlive = 0;
+
+    struct Message {
+        std::wstring prompt;
+        int style;
+        std::wstring title;
+    };
+    std::vector<Message> messages;
+    std::vector<int> answers;  // answers to the message boxes in order; OK (1) when exhausted
+
+    struct Started {
+        std::wstring program, arguments;
+        int windowStyle;
+    };
+    std::vector<Started> started;
+    bool failStart = false;
+};
+
+class FakePlatform final : public Platform {
+public:
+    explicit FakePlatform(FakeWorld& world) : world_(world) {}
+    std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) override;
+    int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
+    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
+    std::wstring SystemDirectory() override { return L"C:\\Windows\\system32"; }
+
+private:
+    FakeWorld& world_;
+};
+
+class FakeView final : public MainView {
+public:
+    std::wstring newPort, currentPort, log;
+    bool currentPortEnabled = true;
+    int logWrites = 0;
+
+    std::wstring NewPortText() const override { return newPort; }
+    void SetNewPortText(const std::wstring& text) override { newPort = text; }
+    void SetCurrentPortText(const std::wstring& text) override { currentPort = text; }
+    void DisableCurrentPort() override { currentPortEnabled = false; }
+    std::wstring LogText() const override { return log; }
+    void SetLogText(const std::wstring& text) override {
+        log = text;
+        ++logWrites;
+    }
+};
+
+}  // namespace korvane::testing

@@ -1,0 +1,105 @@
+// The start-up sequence: what it reads, in which order, what the window shows and what the log says,
+// for a machine whose listener port can be read and for each way reading it can fail.
+#include <gtest/gtest.h>
+
+#include "port/port_settings.h"
+#include "tests/unit/fakes.h"
+#include "ui/startup.h"
+
+namespace korvane::testing {
+namespace {
+
+const std::wstring kDefaultLine = L"程序默认将远程端口设置为：10010\r\n";
+
+class StartupTest : public ::testing::Test {
+protected:
+    FakeWorld world;
+    FakePlatform platform{world};
+    FakeView view;
+};
+
+TEST_F(StartupTest, ShowsListenerPortProposesDefaultAndLogsOneLine) {
+    world.registry[kRdpTcpPortPath] = Dword(3389);
+    world.registry[kTdsPortPath] = Dword(3389);
+    RunStartup(platform, view);
+
+    EXPECT_EQ(view.currentPort, L"3389");
+    EXPECT_FALSE(view.currentPortEnabled);
+    EXPECT_EQ(view.newPort, L"10010");
+    EXPECT_EQ(view.log, kDefaultLine);
+    const std::vector<std::wstring> expected = {L"create shell", L"regread " + kRdpTcpPortPath};
+    EXPECT_EQ(world.calls, expected);
+    EXPECT_EQ(world.shellsAlive, 0) << "the script shell object is released at the end of the run";
+}
+
+TEST_F(StartupTest, ShowsTheListenerPortWhenTheLegacyCopyDiffers) {
+    world.registry[kRdpTcpPortPath] = Dword(3390);
+    world.registry[kTdsPortPath] = Dword(3389);
+    RunStartup(platform, view);
+    EXPECT_EQ(view.currentPort, L"3390");
+}
+
+TEST_F(StartupTest, FallsBackToTheLegacyCopyOnlyWhenTheListenerValueCannotBeRead) {
+    world.registry[kTdsPortPath] = Dword(3391);
+    RunStartup(platform, view);
+    EXPECT_EQ(view.currentPort, L"3391");
+    EXPECT_EQ(view.log, kDefaultLine);
+    const std::vector<std::wstring> expected = {L"create shell", L"regread " + kRdpTcpPortPath,
+                                                L"regread " + kTdsPortPath};
+    EXPECT_EQ(world.calls, expected);
+
+    FakeWorld denied;
+    denied.registry[kRdpTcpPortPath] = Dword(3390);
+    denied.registry[kTdsPortPath] = Dword(3389);
+    denied.failing.insert(L"regread " + kRdpTcpPortPath);
+    FakePlatform deniedPlatform(denied);
+    FakeView deniedView;
+    RunStartup(deniedPlatform, deniedView);
+    EXPECT_EQ(deniedView.currentPort, L"3389");
+}
+
+TEST_F(StartupTest, NeitherValueReadableLeavesCurrentPortEmptyAndSaysWhy) {
+    RunStartup(platform, view);
+    EXPECT_EQ(view.currentPort, L"");
+    EXPECT_FALSE(view.currentPortEnabled);
+    EXPECT_EQ(view.newPort, L"10010");
+    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：系统找不到指定的文件。（错误代码 0x80070002）\r\n");
+}
+
+TEST_F(StartupTest, ListenerValueOfTheWrongTypeIsNotShownAsAPort) {
+    world.registry[kRdpTcpPortPath] = Sz(L"3389");
+    RunStartup(platform, view);
+    EXPECT_EQ(view.currentPort, L"");
+    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：注册表值 " + kRdpTcpPortPath + L" 不是 DWORD 数值。\r\n");
+}
+
+TEST_F(StartupTest, MissingScriptShellObjectStillOpensTheWindowAndSaysWhy) {
+    world.failShellCreation = true;
+    world.registry[kRdpTcpPortPath] = Dword(3389);
+    RunStartup(platform, view);
+    EXPECT_EQ(view.currentPort, L"");
+    EXPECT_FALSE(view.currentPortEnabled);
+    EXPECT_EQ(view.newPort, L"10010");
+    EXPECT_EQ(view.log, kDefaultLine +
+                            L"无法读取当前远程端口：无法创建脚本宿主对象 wscript.shell，无效的类字符串（错误代码 "
+                            L"0x800401F3）\r\n");
+}
+
+TEST_F(StartupTest, AppendsAfterWhateverTheLogAlreadyHolds) {
+    view.log = L"earlier\r\n";
+    world.registry[kRdpTcpPortPath] = Dword(3389);
+    RunStartup(platform, view);
+    EXPECT_EQ(view.log, L"earlier\r\n" + kDefaultLine);
+}
+
+TEST(DwordToText, IsPlainUnsignedDecimal) {
+    EXPECT_EQ(DwordToText(0), L"0");
+    EXPECT_EQ(DwordToText(3389), L"3389");
+    EXPECT_EQ(DwordToText(65535), L"65535");
+    // regread hands large DWORDs over as negative numbers; the text is still the unsigned value.
+    EXPECT_EQ(DwordToText(0xFFFFFFFFu), L"4294967295");
+    EXPECT_EQ(DwordToText(0x80000000u), L"2147483648");
+}
+
+}  // namespace
+}  // namespace korvane::testing

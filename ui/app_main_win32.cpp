@@ -1,0 +1,33 @@
+// Entry point of the Windows program: the COM apartment for the script shell object, the common
+// controls, the main window and the message loop.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/scoped.h"
+#include "ui/main_window_win32.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    korvane::ComApartment com;
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    korvane::Win32Platform platform;
+    korvane::MainWindow mainWindow(instance, platform);
+    if (!mainWindow.Create()) {
+        MessageBoxW(nullptr, L"无法创建主窗口。", L"错误", MB_OK | MB_ICONERROR);
+        return 1;
+    }
+    mainWindow.Show(showCommand);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab and Shift+Tab move between the controls of whichever of our windows the message is for.
+        HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (root && IsDialogMessageW(root, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

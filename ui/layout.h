@@ -1,0 +1,34 @@
+// Geometry of the windows, kept in twips as designed and turned into pixels in one place.
+#pragma once
+
+#include <cstddef>
+
+namespace korvane {
+
+// Pixels for a length in twips (1/1440 inch) at `dpi`, rounded like MulDiv(twips, dpi, 1440).
+int TwipsToPixels(int twips, int dpi);
+
+struct TwipsRect {
+    int left, top, width, height;
+};
+
+// One control of a window: its identifier and its rectangle relative to the window's client area.
+struct ControlPlacement {
+    int id;
+    TwipsRect rect;
+};
+
+// Main window: client area and controls, positions already resolved from their frames to the client area.
+constexpr int kMainClientWidth = 4890;
+constexpr int kMainClientHeight = 3975;
+extern const ControlPlacement kMainLayout[];
+extern const std::size_t kMainLayoutCount;
+
+// Font sizes in hundredths of a point.
+constexpr int kPortFontSize = 2175;   // Text1, Text2: bold
+constexpr int kSmallFontSize = 1050;  // Label1, rizhi
+constexpr int kDefaultFontSize = 900;  // everything else
+// Pixel height of a font of `hundredthsOfPoint` at `dpi` (as a negative LOGFONT height means: character height).
+int FontPixelHeight(int hundredthsOfPoint, int dpi);
+
+}  // namespace korvane

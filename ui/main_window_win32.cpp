@@ -1,0 +1,231 @@
+#include "ui/main_window_win32.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "ui/app_identity.h"
+#include "ui/control_ids.h"
+#include "ui/dpi_win32.h"
+#include "ui/layout.h"
+#include "ui/startup.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+enum class FontKind { Default, Port, Small };
+
+struct ControlKind {
+    int id;
+    const wchar_t* windowClass;
+    const wchar_t* text;
+    DWORD style;
+    DWORD exStyle;
+    FontKind font;
+};
+
+// In stacking order, which is also the order Tab walks: Text2, 修改, 退出, then the log. The frames
+// come last so that they are drawn beneath the controls lying on them.
+const ControlKind kControls[] = {
+    {kIdText1, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, FontKind::Port},
+    {kIdText2, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, FontKind::Port},
+    {kIdCommand1, L"BUTTON", L"修改", BS_PUSHBUTTON | WS_TABSTOP, 0, FontKind::Default},
+    {kIdCommand2, L"BUTTON", L"退出", BS_PUSHBUTTON | WS_TABSTOP, 0, FontKind::Default},
+    {kIdLabel1, L"STATIC", L"修改为", SS_LEFT | SS_NOPREFIX, 0, FontKind::Small},
+    {kIdRizhi, L"EDIT", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
+     FontKind::Small},
+    {kIdLabel2, L"STATIC", L"作者网站：", SS_LEFT | SS_NOPREFIX, 0, FontKind::Default},
+    {kIdLabel3, L"STATIC", kPublisherUrl, SS_LEFT | SS_NOPREFIX, 0, FontKind::Default},
+    {kIdFrame2, L"BUTTON", L"日志：", BS_GROUPBOX | WS_CLIPSIBLINGS, 0, FontKind::Default},
+    {kIdFrame1, L"BUTTON", L"Korvane·远程端口修改工具", BS_GROUPBOX | WS_CLIPSIBLINGS, 0, FontKind::Default},
+};
+
+// A multi-line edit box keeps Tab for itself; the log is read-only, so let Tab move on to the next control.
+LRESULT CALLBACK LogBoxProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_GETDLGCODE) {
+        return DefSubclassProc(hwnd, message, wParam, lParam) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &LogBoxProcedure, 0);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+bool MainWindow::Create() {
+    HICON icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0,
+                                               LR_DEFAULTSIZE | LR_SHARED));
+    if (!RegisterWindowClass(instance_, kMainWindowClass, icon)) return false;
+
+    HMENU menuBar = CreateMenu();
+    AppendMenuW(menuBar, MF_STRING, kIdMenuAC1, L"关于程序");
+    if (!CreateTopLevel(instance_, kMainWindowClass, kMainCaption, kMainStyle, nullptr, menuBar)) {
+        DestroyMenu(menuBar);
+        return false;
+    }
+    platform_.SetOwner(hwnd_);
+    RunStartup(platform_, *this);
+    return true;
+}
+
+void MainWindow::Show(int showCommand) {
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam));
+            return 0;
+        case WM_ACTIVATE:
+            OnActivate(LOWORD(wParam) != WA_INACTIVE);
+            return 0;
+        case WM_CTLCOLORSTATIC:
+            return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return Default(message, wParam, lParam);
+    }
+}
+
+void MainWindow::OnCreate() {
+    dpi_ = WindowDpi(hwnd_);
+    CreateControls();
+    CreateFonts();
+    ApplyLayout();
+
+    RECT work = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const SIZE outer = OuterSizeForClient(TwipsToPixels(kMainClientWidth, dpi_),
+                                          TwipsToPixels(kMainClientHeight, dpi_), kMainStyle, 0, true, dpi_);
+    ResizeToClientArea(work.left + (work.right - work.left - outer.cx) / 2,
+                       work.top + (work.bottom - work.top - outer.cy) / 2);
+}
+
+void MainWindow::CreateControls() {
+    HWND above = HWND_TOP;
+    for (const ControlKind& kind : kControls) {
+        HWND control = CreateWindowExW(kind.exStyle, kind.windowClass, kind.text, WS_CHILD | WS_VISIBLE | kind.style,
+                                       0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)),
+                                       instance_, nullptr);
+        // Stack each control below the previous one, whatever order the system inserts new windows in.
+        SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        above = control;
+    }
+    SetWindowSubclass(Control(kIdRizhi), &LogBoxProcedure, 0, 0);
+}
+
+void MainWindow::CreateFonts() {
+    portFont_.Reset(CreateSongtiFont(kPortFontSize, true, dpi_));
+    smallFont_.Reset(CreateSongtiFont(kSmallFontSize, false, dpi_));
+    defaultFont_.Reset(CreateSongtiFont(kDefaultFontSize, false, dpi_));
+    for (const ControlKind& kind : kControls) {
+        HFONT font = kind.font == FontKind::Port ? portFont_.Get()
+                     : kind.font == FontKind::Small ? smallFont_.Get()
+                                                    : defaultFont_.Get();
+        SendMessageW(Control(kind.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+}
+
+void MainWindow::ApplyLayout() {
+    for (std::size_t i = 0; i < kMainLayoutCount; ++i) {
+        const TwipsRect& r = kMainLayout[i].rect;
+        MoveWindow(Control(kMainLayout[i].id), TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_),
+                   TwipsToPixels(r.width, dpi_), TwipsToPixels(r.height, dpi_), TRUE);
+    }
+}
+
+void MainWindow::ResizeToClientArea(int x, int y) {
+    const SIZE outer = OuterSizeForClient(TwipsToPixels(kMainClientWidth, dpi_),
+                                          TwipsToPixels(kMainClientHeight, dpi_), kMainStyle, 0, true, dpi_);
+    SetWindowPos(hwnd_, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    CreateFonts();
+    ApplyLayout();
+    ResizeToClientArea(suggested.left, suggested.top);
+}
+
+void MainWindow::OnCommand(int id) {
+    switch (id) {
+        case kIdCommand2:
+            DestroyWindow(hwnd_);
+            break;
+        default:
+            break;
+    }
+}
+
+void MainWindow::OnActivate(bool active) {
+    // A plain window does not remember its focused control the way a dialog does.
+    if (!active) {
+        HWND focus = GetFocus();
+        focusBeforeDeactivation_ = (focus && IsChild(hwnd_, focus)) ? focus : nullptr;
+        return;
+    }
+    HWND focus = focusBeforeDeactivation_ && IsWindowEnabled(focusBeforeDeactivation_) ? focusBeforeDeactivation_
+                                                                                      : Control(kIdText2);
+    SetFocus(focus);
+}
+
+LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
+    // The log is read-only but still a text box to read from: keep it white rather than greyed.
+    if (control == Control(kIdRizhi)) {
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    return Default(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+}
+
+std::wstring MainWindow::ControlText(int id) const {
+    HWND control = Control(id);
+    const int length = GetWindowTextLengthW(control);
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+    const int copied = GetWindowTextW(control, buffer.data(), length + 1);
+    return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+}
+
+std::wstring MainWindow::NewPortText() const {
+    return ControlText(kIdText2);
+}
+
+void MainWindow::SetNewPortText(const std::wstring& text) {
+    SetWindowTextW(Control(kIdText2), text.c_str());
+}
+
+void MainWindow::SetCurrentPortText(const std::wstring& text) {
+    SetWindowTextW(Control(kIdText1), text.c_str());
+}
+
+void MainWindow::DisableCurrentPort() {
+    EnableWindow(Control(kIdText1), FALSE);
+}
+
+std::wstring MainWindow::LogText() const {
+    return ControlText(kIdRizhi);
+}
+
+void MainWindow::SetLogText(const std::wstring& text) {
+    HWND log = Control(kIdRizhi);
+    SetWindowTextW(log, text.c_str());
+    const LPARAM end = static_cast<LPARAM>(GetWindowTextLengthW(log));
+    SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageW(log, EM_SCROLLCARET, 0, 0);
+}
+
+}  // namespace korvane

@@ -1,0 +1,55 @@
+// Form1, the main window: the current port, the new port, the two buttons, the activity log and the
+// menu item 关于程序. It creates its controls, runs the start-up sequence before it is first shown and
+// forwards clicks to the program's logic; it is that logic's view of the window.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/scoped.h"
+#include "ui/main_view.h"
+#include "ui/window_win32.h"
+
+namespace korvane {
+
+class MainWindow final : public Window, public MainView {
+public:
+    MainWindow(HINSTANCE instance, Win32Platform& platform) : instance_(instance), platform_(platform) {}
+
+    // Creates the window and its controls and runs the start-up sequence; the window stays hidden.
+    bool Create();
+    void Show(int showCommand);
+
+    std::wstring NewPortText() const override;
+    void SetNewPortText(const std::wstring& text) override;
+    void SetCurrentPortText(const std::wstring& text) override;
+    void DisableCurrentPort() override;
+    std::wstring LogText() const override;
+    void SetLogText(const std::wstring& text) override;
+
+private:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void OnCreate();
+    void OnCommand(int id);
+    void OnActivate(bool active);
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    LRESULT OnCtlColorStatic(HDC dc, HWND control);
+
+    void CreateControls();
+    void CreateFonts();
+    void ApplyLayout();
+    void ResizeToClientArea(int x, int y);
+    HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
+    std::wstring ControlText(int id) const;
+
+    HINSTANCE instance_;
+    Win32Platform& platform_;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;
+    GdiObject<HFONT> portFont_;
+    GdiObject<HFONT> smallFont_;
+    GdiObject<HFONT> defaultFont_;
+    HWND focusBeforeDeactivation_ = nullptr;
+};
+
+}  // namespace korvane
