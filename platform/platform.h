@@ -43,6 +43,29 @@ public:
     virtual Status RegDelete(const std::wstring& path) = 0;
 };
 
+// An inbound rule of the Windows Firewall (the firewall's own rule list, read by every Windows since Vista).
+struct FirewallRule {
+    std::wstring name;
+    std::wstring description;
+    std::wstring grouping;
+    std::wstring localPorts;                // plain decimal, for instance "3390"
+    int protocol = 6;                       // TCP
+    int direction = 1;                      // inbound
+    int action = 1;                         // allow
+    bool enabled = true;
+    int profiles = 0x7FFFFFFF;              // all profiles
+};
+
+// The firewall policy object ("HNetCfg.FwPolicy2"), obtained for one run and released after it.
+class FirewallPolicy {
+public:
+    virtual ~FirewallPolicy() = default;
+    // Makes sure one rule named `rule.name` exists with exactly these settings: an existing rule of that
+    // name is brought up to date, otherwise a new one is added. `added` tells which happened.
+    virtual Status EnsureRule(const FirewallRule& rule, bool& added) = 0;
+    virtual Status RemoveRule(const std::wstring& name) = 0;
+};
+
 // Message box styles and answers, in the Windows numbering.
 constexpr int kMessageOk = 0;
 constexpr int kMessageYesNo = 4;
@@ -57,6 +80,8 @@ public:
     virtual ~Platform() = default;
     // Creates a new script shell object; on failure returns null and says why in `status`.
     virtual std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) = 0;
+    // Creates a new firewall policy object; on failure returns null and says why in `status`.
+    virtual std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) = 0;
     // Modal to the application; returns the button pressed (6 for Yes).
     virtual int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) = 0;
     // Starts `program` (a full path) with `arguments`, without waiting for it.

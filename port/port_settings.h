@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -34,5 +35,56 @@ struct CurrentPort {
 
 // Reads the RDP-Tcp port; falls back to the Tds copy only when RDP-Tcp cannot be read.
 CurrentPort ReadCurrentPort(ScriptShell& shell);
+
+// The firewall entry for a port: its value name under the list and its data, by plain concatenation.
+std::wstring FirewallEntryName(const std::wstring& portText);
+std::wstring FirewallEntryData(const std::wstring& portText);
+
+// The inbound allow rule that opens a port in the firewall of every Windows since Vista.
+FirewallRule FirewallRuleFor(const std::wstring& portText);
+
+// Writing a new port to the three registry values, as one change: what they held is read first, and a
+// write that fails puts back what the earlier ones replaced, so the listener port and the firewall entry
+// never disagree after a failure.
+class PortSettingsChange {
+public:
+    PortSettingsChange(ScriptShell& shell, const std::wstring& portText);
+
+    // Reads what the three values hold now. A value that does not exist is fine; one that cannot be
+    // read, or that holds something that could not be put back, stops the change before any write.
+    Status ReadPrevious();
+    // Writes the Tds port, the RDP-Tcp port and the firewall entry, in this order. On failure the
+    // values already written are put back before it returns.
+    Status Write();
+    // Puts back every value written so far (used when a later step of the change fails).
+    void Undo();
+
+    // The step that failed, in words for the administrator.
+    const std::wstring& FailedStep() const { return failedStep_; }
+    // Whether a value was written and put back without trouble.
+    bool WroteAnything() const { return wroteAnything_; }
+    // Values that could not be put back: what each now holds and what it held before.
+    const std::vector<std::wstring>& NotRestored() const { return notRestored_; }
+
+private:
+    struct Setting {
+        std::wstring name;
+        std::wstring path;
+        std::wstring type;
+        std::wstring value;
+        bool existed = false;
+        RegValue previous;
+    };
+
+    Status Restore(const Setting& setting);
+    std::wstring Describe(const Setting& setting) const;
+
+    ScriptShell& shell_;
+    std::vector<Setting> settings_;
+    std::size_t written_ = 0;
+    bool wroteAnything_ = false;
+    std::wstring failedStep_;
+    std::vector<std::wstring> notRestored_;
+};
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "port/port_change.h"
 #include "resources/resource_ids.h"
 #include "ui/app_identity.h"
 #include "ui/control_ids.h"
@@ -162,6 +163,9 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
 
 void MainWindow::OnCommand(int id) {
     switch (id) {
+        case kIdCommand1:
+            RunPortChange(platform_, *this);
+            break;
         case kIdCommand2:
             DestroyWindow(hwnd_);
             break;

@@ -3,12 +3,17 @@
 #include <vector>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/firewall_win32.h"
 #include "platform/win32/script_shell_win32.h"
 
 namespace korvane {
 
 std::unique_ptr<ScriptShell> Win32Platform::CreateScriptShell(Status& status) {
     return CreateWshShell(status);
+}
+
+std::unique_ptr<FirewallPolicy> Win32Platform::CreateFirewallPolicy(Status& status) {
+    return CreateWindowsFirewallPolicy(status);
 }
 
 int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {

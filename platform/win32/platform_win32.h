@@ -13,6 +13,7 @@ public:
     void SetOwner(HWND owner) { owner_ = owner; }
 
     std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) override;
+    std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) override;
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
     Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
     std::wstring SystemDirectory() override;

@@ -90,7 +90,40 @@ private:
     FakeWorld& world_;
 };
 
+class FakeFirewall final : public FirewallPolicy {
+public:
+    explicit FakeFirewall(FakeWorld& world) : world_(world) {}
+
+    Status EnsureRule(const FirewallRule& rule, bool& added) override {
+        world_.calls.push_back(L"ensure rule " + rule.name);
+        if (world_.failEnsureRule) return Denied();
+        added = world_.rules.count(rule.name) == 0;
+        world_.rules[rule.name] = rule;
+        return Status::Ok();
+    }
+
+    Status RemoveRule(const std::wstring& name) override {
+        world_.calls.push_back(L"remove rule " + name);
+        if (world_.failRemoveRule) return Denied();
+        world_.rules.erase(name);
+        return Status::Ok();
+    }
+
+private:
+    FakeWorld& world_;
+};
+
 }  // namespace
+
+std::unique_ptr<FirewallPolicy> FakePlatform::CreateFirewallPolicy(Status& status) {
+    world_.calls.push_back(L"create firewall");
+    if (world_.failFirewallCreation) {
+        status = Status::Failure(0x80040154u, L"没有注册类");
+        return nullptr;
+    }
+    status = Status::Ok();
+    return std::make_unique<FakeFirewall>(world_);
+}
 
 std::unique_ptr<ScriptShell> FakePlatform::CreateScriptShell(Status& status) {
     world_.calls.push_back(L"create shell");

@@ -48,6 +48,12 @@ struct FakeWorld {
     std::vector<Message> messages;
     std::vector<int> answers;  // answers to the message boxes in order; OK (1) when exhausted
 
+    // The firewall's rule list, by name, and its failures.
+    std::map<std::wstring, FirewallRule> rules;
+    bool failFirewallCreation = false;
+    bool failEnsureRule = false;
+    bool failRemoveRule = false;
+
     struct Started {
         std::wstring program, arguments;
         int windowStyle;
@@ -60,6 +66,7 @@ class FakePlatform final : public Platform {
 public:
     explicit FakePlatform(FakeWorld& world) : world_(world) {}
     std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) override;
+    std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) override;
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
     Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
     std::wstring SystemDirectory() override { return L"C:\\Windows\\system32"; }

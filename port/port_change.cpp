@@ -1,0 +1,120 @@
+#include "port/port_change.h"
+
+#include <vector>
+
+#include "platform/failure_text.h"
+#include "port/port_settings.h"
+#include "port/port_text.h"
+#include "ui/app_identity.h"
+
+namespace korvane {
+
+namespace {
+
+const std::wstring kErrorTitle = L"错误";
+const std::wstring kLimitPrompt = L"端口最大值：65535，端口已自动生成可自行更改。";
+const std::wstring kNotAPortPrompt = L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。";
+const std::wstring kRestartQuestion = L"修改完成，确定重启吗？";
+const std::wstring kRestartNotice = L"点击确定后立即重启";
+const std::wstring kRestartArguments = L"-r -t 1";
+
+std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& separator) {
+    std::wstring joined;
+    for (const std::wstring& line : lines) {
+        if (!joined.empty()) joined += separator;
+        joined += line;
+    }
+    return joined;
+}
+
+// Tells the administrator which step failed and why, and in what state the machine is left.
+void ReportFailedChange(Platform& platform, MainView& view, const std::wstring& step, const Status& status,
+                        const PortSettingsChange* change) {
+    const std::wstring reason = DescribeFailure(status);
+    std::wstring prompt = L"修改远程端口失败。\r\n\r\n失败的步骤：" + step + L"\r\n原因：" + reason + L"\r\n\r\n";
+    if (change && !change->NotRestored().empty()) {
+        prompt += L"以下设置未能恢复原样，请手工检查：\r\n" + Join(change->NotRestored(), L"\r\n");
+    } else if (change && change->WroteAnything()) {
+        prompt += L"已写入的设置均已恢复原样，远程桌面端口和防火墙设置均未改变。";
+    } else {
+        prompt += L"没有写入任何设置，远程桌面端口和防火墙设置均未改变。";
+    }
+
+    AppendLogLine(view, L"修改失败：" + step + L"，" + reason);
+    if (change && !change->NotRestored().empty()) {
+        AppendLogLine(view, L"未能恢复：" + Join(change->NotRestored(), L"；"));
+    }
+    platform.ShowMessage(prompt, kMessageCritical, kErrorTitle);
+}
+
+// Only a whole number from 1 to 65535, typed as plain digits, may reach the registry.
+bool AcceptPort(Platform& platform, MainView& view, const std::wstring& text) {
+    if (!IsPlainDigits(text) || IsZeroPort(text)) {
+        platform.ShowMessage(kNotAPortPrompt, kMessageCritical, kErrorTitle);
+        view.SetNewPortText(kDefaultPort);
+        return false;
+    }
+    if (IsAboveHighestPort(text)) {
+        platform.ShowMessage(kLimitPrompt, kMessageCritical, kErrorTitle);
+        view.SetNewPortText(kDefaultPort);
+        return false;
+    }
+    return true;
+}
+
+void OfferRestart(Platform& platform, MainView& view) {
+    if (platform.ShowMessage(kRestartQuestion, kMessageYesNo, L"Korvane") != kAnswerYes) return;
+    platform.ShowMessage(kRestartNotice, kMessageOk, L"提示");
+    // By full path: a shutdown.exe beside the program or in the current folder must never run here.
+    const std::wstring shutdown = platform.SystemDirectory() + L"\\shutdown.exe";
+    Status status = platform.StartProgram(shutdown, kRestartArguments, kShowMinimized);
+    if (status) return;
+    const std::wstring reason = DescribeFailure(status);
+    AppendLogLine(view, L"重启失败：无法启动 " + shutdown + L" " + kRestartArguments + L"，" + reason);
+    platform.ShowMessage(L"远程端口已修改，但无法启动重启命令：\r\n" + shutdown + L" " + kRestartArguments + L"\r\n原因：" +
+                             reason + L"\r\n\r\n请手动重启计算机，新端口在重启后生效。",
+                         kMessageCritical, kErrorTitle);
+}
+
+}  // namespace
+
+void RunPortChange(Platform& platform, MainView& view) {
+    Status status;
+    std::unique_ptr<ScriptShell> shell = platform.CreateScriptShell(status);
+    if (!shell) {
+        ReportFailedChange(platform, view, L"创建脚本宿主对象 wscript.shell", status, nullptr);
+        return;
+    }
+
+    const std::wstring port = view.NewPortText();
+    if (!AcceptPort(platform, view, port)) return;
+
+    PortSettingsChange change(*shell, port);
+    status = change.ReadPrevious();
+    if (!status) return ReportFailedChange(platform, view, change.FailedStep(), status, nullptr);
+    status = change.Write();
+    if (!status) return ReportFailedChange(platform, view, change.FailedStep(), status, &change);
+
+    // The legacy entry above is only read by the firewall of Windows XP and Server 2003; every later
+    // Windows needs a rule in its own list.
+    const FirewallRule rule = FirewallRuleFor(port);
+    std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(status);
+    if (!firewall) {
+        change.Undo();
+        return ReportFailedChange(platform, view, L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）", status, &change);
+    }
+    bool added = false;
+    status = firewall->EnsureRule(rule, added);
+    if (!status) {
+        change.Undo();
+        return ReportFailedChange(platform, view, L"添加防火墙入站规则“" + rule.name + L"”", status, &change);
+    }
+
+    AppendLogLine(view, L"系统远程桌面连接端口已被修改为：" + view.NewPortText());
+    AppendLogLine(view, L"远程端口已被添加到防火墙例外");
+    AppendLogLine(view, L"远程端口将在重启后生效！");
+    AppendLogLine(view, std::wstring(L"欢迎访问KorvaneIT技术网：") + kPublisherUrl + L"！");
+    OfferRestart(platform, view);
+}
+
+}  // namespace korvane

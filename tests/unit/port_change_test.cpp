@@ -1,0 +1,311 @@
+// The 修改 button against a fake registry and firewall: what is refused, what is written, what the log
+// says byte for byte, the restart question, and how every failure is reported and undone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "port/port_change.h"
+#include "port/port_settings.h"
+#include "port/port_text.h"
+#include "tests/unit/fakes.h"
+
+namespace korvane::testing {
+namespace {
+
+const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
+const std::wstring kLimitPrompt = L"端口最大值：65535，端口已自动生成可自行更改。";
+const std::wstring kNotAPortPrompt = L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。";
+
+std::wstring SuccessLines(const std::wstring& port) {
+    return L"系统远程桌面连接端口已被修改为：" + port +
+           L"\r\n远程端口已被添加到防火墙例外\r\n远程端口将在重启后生效！\r\n欢迎访问KorvaneIT技术网：www.kv.example！\r\n";
+}
+
+std::wstring EntryPath(const std::wstring& port) {
+    return kFirewallListPath + port + L":TCP";
+}
+
+class PortChangeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        world.registry[kTdsPortPath] = Dword(3389);
+        world.registry[kRdpTcpPortPath] = Dword(3389);
+        view.log = kStartLog;
+        view.newPort = L"10010";
+    }
+
+    void Change(const std::wstring& port, std::vector<int> answers = {7}) {
+        view.newPort = port;
+        world.answers = std::move(answers);
+        RunPortChange(platform, view);
+    }
+
+    bool AnythingWritten() const {
+        return std::any_of(world.calls.begin(), world.calls.end(), [](const std::wstring& call) {
+            return call.rfind(L"regwrite", 0) == 0 || call.rfind(L"regdelete", 0) == 0;
+        });
+    }
+
+    FakeWorld world;
+    FakePlatform platform{world};
+    FakeView view;
+};
+
+TEST_F(PortChangeTest, ChangeAnsweredNoWritesAllThreeValuesAddsTheRuleAndLogsFourLines) {
+    Change(L"3390");
+
+    const std::map<std::wstring, StoredValue> expected = {
+        {kTdsPortPath, Dword(3390)},
+        {kRdpTcpPortPath, Dword(3390)},
+        {EntryPath(L"3390"), Sz(L"3390:TCP:*:Enabled:新的远程连接端口")},
+    };
+    EXPECT_EQ(world.registry, expected);
+    const std::vector<std::wstring> writes = {
+        L"regwrite " + kTdsPortPath + L"=3390 REG_DWORD",
+        L"regwrite " + kRdpTcpPortPath + L"=3390 REG_DWORD",
+        L"regwrite " + EntryPath(L"3390") + L"=3390:TCP:*:Enabled:新的远程连接端口 REG_SZ",
+    };
+    std::vector<std::wstring> actualWrites;
+    std::copy_if(world.calls.begin(), world.calls.end(), std::back_inserter(actualWrites),
+                 [](const std::wstring& call) { return call.rfind(L"regwrite", 0) == 0; });
+    EXPECT_EQ(actualWrites, writes);
+
+    ASSERT_EQ(world.rules.size(), 1u);
+    const FirewallRule& rule = world.rules.begin()->second;
+    EXPECT_EQ(rule.name, L"远程桌面端口 3390 (TCP)");
+    EXPECT_EQ(rule.localPorts, L"3390");
+    EXPECT_EQ(rule.description, L"新的远程连接端口");
+    EXPECT_EQ(rule.grouping, L"Korvane远程端口修改工具");
+    EXPECT_EQ(rule.protocol, 6);
+    EXPECT_EQ(rule.direction, 1);
+    EXPECT_EQ(rule.action, 1);
+    EXPECT_TRUE(rule.enabled);
+    EXPECT_EQ(rule.profiles, 0x7FFFFFFF);
+    EXPECT_EQ(rule.name.find(L'|'), std::wstring::npos);
+
+    EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3390"));
+    ASSERT_EQ(world.messages.size(), 1u);
+    EXPECT_EQ(world.messages[0].prompt, L"修改完成，确定重启吗？");
+    EXPECT_EQ(world.messages[0].style, 4);
+    EXPECT_EQ(world.messages[0].title, L"Korvane");
+    EXPECT_TRUE(world.started.empty());
+    EXPECT_EQ(view.newPort, L"3390");
+    EXPECT_EQ(world.shellsAlive, 0);
+}
+
+TEST_F(PortChangeTest, YesShowsTheNoticeThenStartsShutdownFromTheSystemFolder) {
+    Change(L"3390", {6});
+    ASSERT_EQ(world.messages.size(), 2u);
+    EXPECT_EQ(world.messages[1].prompt, L"点击确定后立即重启");
+    EXPECT_EQ(world.messages[1].style, 0);
+    EXPECT_EQ(world.messages[1].title, L"提示");
+    ASSERT_EQ(world.started.size(), 1u);
+    EXPECT_EQ(world.started[0].program, L"C:\\Windows\\system32\\shutdown.exe");
+    EXPECT_EQ(world.started[0].arguments, L"-r -t 1");
+    EXPECT_EQ(world.started[0].windowStyle, 2);
+    EXPECT_EQ(world.calls.back(), L"start C:\\Windows\\system32\\shutdown.exe -r -t 1") << "the notice comes first";
+}
+
+TEST_F(PortChangeTest, RestartThatCannotStartIsReportedAndTheChangeStaysLogged) {
+    world.failStart = true;
+    Change(L"3390", {6});
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
+    ASSERT_EQ(world.messages.size(), 3u);
+    EXPECT_EQ(world.messages[2].style, 16);
+    EXPECT_NE(world.messages[2].prompt.find(L"请手动重启计算机"), std::wstring::npos);
+    EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3390") +
+                            L"重启失败：无法启动 C:\\Windows\\system32\\shutdown.exe -r -t 1，系统找不到指定的文件。（错误代码 "
+                            L"0x80070002）\r\n");
+}
+
+TEST_F(PortChangeTest, HighestPortIsAcceptedAndAnythingAboveIsRefusedUntouched) {
+    Change(L"65535");
+    EXPECT_EQ(world.registry[kTdsPortPath], Dword(65535));
+
+    for (const std::wstring& tooHigh : {std::wstring(L"65536"), std::wstring(20, L'9'), std::wstring(100000, L'9'),
+                                        std::wstring(L"0000065536")}) {
+        FakeWorld fresh;
+        fresh.registry[kRdpTcpPortPath] = Dword(3389);
+        FakePlatform freshPlatform(fresh);
+        FakeView freshView;
+        freshView.log = kStartLog;
+        freshView.newPort = tooHigh;
+        RunPortChange(freshPlatform, freshView);
+        SCOPED_TRACE(tooHigh.substr(0, 30));
+        ASSERT_EQ(fresh.messages.size(), 1u);
+        EXPECT_EQ(fresh.messages[0].prompt, kLimitPrompt);
+        EXPECT_EQ(fresh.messages[0].title, L"错误");
+        EXPECT_EQ(fresh.messages[0].style, 16);
+        EXPECT_EQ(freshView.newPort, L"10010");
+        EXPECT_EQ(freshView.log, kStartLog);
+        const std::vector<std::wstring> onlyTheShell = {L"create shell", L"message 错误"};
+        EXPECT_EQ(fresh.calls, onlyTheShell);
+    }
+}
+
+TEST_F(PortChangeTest, TextThatIsNotAPlainPortIsRefusedBeforeAnyRegistryAccess) {
+    for (const std::wstring bad : {L"", L"0", L"00000", L"12a", L" 3390", L"3390 ", L"+3390", L"-1", L"3.5", L"1e3",
+                                    L"0x10", L"３３９０", L"3390\r\n", L"3\x0660"}) {
+        FakeWorld fresh;
+        fresh.registry[kRdpTcpPortPath] = Dword(3389);
+        FakePlatform freshPlatform(fresh);
+        FakeView freshView;
+        freshView.log = kStartLog;
+        freshView.newPort = bad;
+        RunPortChange(freshPlatform, freshView);
+        SCOPED_TRACE(bad);
+        ASSERT_EQ(fresh.messages.size(), 1u);
+        EXPECT_EQ(fresh.messages[0].prompt, kNotAPortPrompt);
+        EXPECT_EQ(fresh.messages[0].title, L"错误");
+        EXPECT_EQ(fresh.messages[0].style, 16);
+        EXPECT_EQ(freshView.newPort, L"10010");
+        EXPECT_EQ(freshView.log, kStartLog);
+        EXPECT_EQ(fresh.calls.size(), 2u) << "nothing but the shell and the message";
+    }
+}
+
+TEST_F(PortChangeTest, LeadingZerosStayInTheEntryWhileTheNumbersLoseThem) {
+    Change(L"03389");
+    EXPECT_EQ(world.registry[kTdsPortPath], Dword(3389));
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
+    EXPECT_EQ(world.registry[EntryPath(L"03389")], Sz(L"03389:TCP:*:Enabled:新的远程连接端口"));
+    ASSERT_EQ(world.rules.size(), 1u);
+    EXPECT_EQ(world.rules.begin()->second.localPorts, L"3389");
+    EXPECT_EQ(world.rules.begin()->first, L"远程桌面端口 3389 (TCP)");
+    EXPECT_EQ(view.log, kStartLog + SuccessLines(L"03389"));
+}
+
+TEST_F(PortChangeTest, TwoChangesAppendEightLinesAndTheSamePortTwiceKeepsOneEntryAndOneRule) {
+    Change(L"3390");
+    Change(L"3391");
+    EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3390") + SuccessLines(L"3391"));
+    EXPECT_EQ(world.registry.count(EntryPath(L"3390")), 1u) << "the earlier entry stays";
+    EXPECT_EQ(world.registry.count(EntryPath(L"3391")), 1u);
+    EXPECT_EQ(world.rules.size(), 2u);
+
+    Change(L"3391");
+    EXPECT_EQ(world.registry.size(), 4u);
+    EXPECT_EQ(world.rules.size(), 2u);
+    EXPECT_EQ(world.shellsCreated, 3) << "every run obtains its own script shell object";
+    EXPECT_EQ(world.shellsAlive, 0);
+}
+
+TEST_F(PortChangeTest, MissingScriptShellObjectIsReportedAndNothingHappens) {
+    world.failShellCreation = true;
+    Change(L"3390");
+    ASSERT_EQ(world.messages.size(), 1u);
+    EXPECT_EQ(world.messages[0].style, 16);
+    EXPECT_EQ(world.messages[0].prompt,
+              L"修改远程端口失败。\r\n\r\n失败的步骤：创建脚本宿主对象 wscript.shell\r\n原因：无效的类字符串（错误代码 "
+              L"0x800401F3）\r\n\r\n没有写入任何设置，远程桌面端口和防火墙设置均未改变。");
+    EXPECT_EQ(view.log,
+              kStartLog + L"修改失败：创建脚本宿主对象 wscript.shell，无效的类字符串（错误代码 0x800401F3）\r\n");
+    EXPECT_EQ(view.newPort, L"3390");
+}
+
+TEST_F(PortChangeTest, PreviousValueThatCannotBeReadStopsTheChangeBeforeAnyWrite) {
+    world.failing.insert(L"regread " + kRdpTcpPortPath);
+    Change(L"3390");
+    EXPECT_FALSE(AnythingWritten());
+    EXPECT_EQ(view.log, kStartLog + L"修改失败：读取RDP-Tcp 端口原值（" + kRdpTcpPortPath +
+                            L"），拒绝访问。（错误代码 0x80070005）\r\n");
+}
+
+// Each step of the change failing in turn: the registry and the firewall end as they began.
+struct FailingStep {
+    const char* name;
+    void (*arrange)(FakeWorld&);
+    const wchar_t* step;
+    const wchar_t* reason;
+    const wchar_t* outcome;
+};
+
+void PrintTo(const FailingStep& step, std::ostream* out) {
+    *out << step.name;
+}
+
+class FailedStepTest : public PortChangeTest, public ::testing::WithParamInterface<FailingStep> {};
+
+TEST_P(FailedStepTest, PutsBackWhatWasWrittenAndReportsTheStep) {
+    // A previous entry for the same port, and a legacy copy above 2^31 that must survive the round trip.
+    world.registry[EntryPath(L"3390")] = Sz(L"3390:TCP:*:Disabled:old");
+    world.registry[kTdsPortPath] = Dword(0x80000001u);
+    const auto before = world.registry;
+    GetParam().arrange(world);
+
+    Change(L"3390");
+
+    EXPECT_EQ(world.registry, before);
+    EXPECT_TRUE(world.rules.empty());
+    ASSERT_EQ(world.messages.size(), 1u) << "no restart question after a failure";
+    EXPECT_EQ(world.messages[0].style, 16);
+    EXPECT_EQ(world.messages[0].title, L"错误");
+    const std::wstring& prompt = world.messages[0].prompt;
+    EXPECT_NE(prompt.find(std::wstring(L"失败的步骤：") + GetParam().step), std::wstring::npos) << prompt;
+    EXPECT_NE(prompt.find(std::wstring(L"原因：") + GetParam().reason), std::wstring::npos) << prompt;
+    EXPECT_NE(prompt.find(GetParam().outcome), std::wstring::npos) << prompt;
+    EXPECT_EQ(view.log.rfind(kStartLog + L"修改失败：" + GetParam().step, 0), 0u) << view.log;
+    EXPECT_EQ(view.log.find(L"远程端口已被添加到防火墙例外"), std::wstring::npos);
+    EXPECT_EQ(std::count(view.log.begin(), view.log.end(), L'\n'), 2);
+}
+
+const wchar_t* const kDenied = L"拒绝访问。（错误代码 0x80070005）";
+const wchar_t* const kNothingWritten = L"没有写入任何设置，远程桌面端口和防火墙设置均未改变。";
+const wchar_t* const kAllPutBack = L"已写入的设置均已恢复原样，远程桌面端口和防火墙设置均未改变。";
+const FailingStep kFailingSteps[] = {
+    {"TdsWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + kTdsPortPath); }, L"写入Tds 端口", kDenied,
+     kNothingWritten},
+    {"RdpTcpWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + kRdpTcpPortPath); }, L"写入RDP-Tcp 端口",
+     kDenied, kAllPutBack},
+    {"EntryWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + EntryPath(L"3390")); }, L"写入防火墙例外",
+     kDenied, kAllPutBack},
+    {"FirewallObject", [](FakeWorld& w) { w.failFirewallCreation = true; }, L"打开 Windows 防火墙策略",
+     L"没有注册类（错误代码 0x80040154）", kAllPutBack},
+    {"FirewallRule", [](FakeWorld& w) { w.failEnsureRule = true; }, L"添加防火墙入站规则", kDenied, kAllPutBack},
+};
+
+INSTANTIATE_TEST_SUITE_P(EachStep, FailedStepTest, ::testing::ValuesIn(kFailingSteps),
+                         [](const ::testing::TestParamInfo<FailingStep>& info) { return info.param.name; });
+
+TEST_F(PortChangeTest, NewEntryIsDeletedAgainWhenTheRuleFails) {
+    world.failEnsureRule = true;
+    Change(L"3391");
+    EXPECT_EQ(world.registry.count(EntryPath(L"3391")), 0u);
+    EXPECT_EQ(world.registry[kTdsPortPath], Dword(3389));
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
+    EXPECT_NE(world.messages[0].prompt.find(L"已写入的设置均已恢复原样，远程桌面端口和防火墙设置均未改变。"),
+              std::wstring::npos);
+}
+
+TEST_F(PortChangeTest, WhatCouldNotBePutBackIsNamedWithItsStateInBothMessageAndLog) {
+    world.failing.insert(L"regwrite " + EntryPath(L"3390"));
+    // The RDP-Tcp port goes back fine; the Tds port cannot be written again once changed.
+    world.failing.insert(L"regdelete " + kTdsPortPath);
+    world.registry.erase(kTdsPortPath);
+    Change(L"3390");
+
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
+    EXPECT_EQ(world.registry[kTdsPortPath], Dword(3390)) << "left changed, and said so";
+    const std::wstring left = L"Tds 端口（" + kTdsPortPath + L"）现为 3390，原为 不存在，恢复失败：拒绝访问。（错误代码 0x80070005）";
+    const std::wstring& prompt = world.messages.at(0).prompt;
+    EXPECT_NE(prompt.find(L"以下设置未能恢复原样，请手工检查：\r\n" + left), std::wstring::npos) << prompt;
+    EXPECT_NE(view.log.find(L"\r\n未能恢复：" + left + L"\r\n"), std::wstring::npos) << view.log;
+}
+
+TEST(PortText, OnlyPlainAsciiDigitRunsArePorts) {
+    EXPECT_TRUE(IsPlainDigits(L"0"));
+    EXPECT_TRUE(IsPlainDigits(L"03389"));
+    EXPECT_FALSE(IsPlainDigits(L""));
+    EXPECT_FALSE(IsPlainDigits(L"３"));
+    EXPECT_FALSE(IsAboveHighestPort(L"65535"));
+    EXPECT_FALSE(IsAboveHighestPort(L"0000065535"));
+    EXPECT_TRUE(IsAboveHighestPort(L"65536"));
+    EXPECT_TRUE(IsAboveHighestPort(L"100000"));
+    EXPECT_TRUE(IsAboveHighestPort(L"99999"));
+    EXPECT_TRUE(IsZeroPort(L"000"));
+    EXPECT_FALSE(IsZeroPort(L"010"));
+    EXPECT_EQ(PortNumberText(L"00010"), L"10");
+}
+
+}  // namespace
+}  // namespace korvane::testing
