@@ -1,11 +1,11 @@
 // Entry point of the Windows program: the COM apartment for the script shell object, the common
-// controls, the main window and the message loop.
+// controls, the program's windows and the message loop.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
-#include "ui/main_window_win32.h"
+#include "ui/application_win32.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     korvane::ComApartment com;
@@ -14,12 +14,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     InitCommonControlsEx(&controls);
 
     korvane::Win32Platform platform;
-    korvane::MainWindow mainWindow(instance, platform);
-    if (!mainWindow.Create()) {
+    korvane::Application application(instance, platform);
+    if (!application.Start(showCommand)) {
         MessageBoxW(nullptr, L"无法创建主窗口。", L"错误", MB_OK | MB_ICONERROR);
         return 1;
     }
-    mainWindow.Show(showCommand);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

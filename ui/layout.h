@@ -24,10 +24,18 @@ constexpr int kMainClientHeight = 3975;
 extern const ControlPlacement kMainLayout[];
 extern const std::size_t kMainLayoutCount;
 
+// About window: client area and controls. Line1 runs from (600, 480) to (3480, 480); it is placed as a
+// rectangle one pixel high at 96 DPI (15 twips), so that it thickens with the scaling like everything else.
+constexpr int kAboutClientWidth = 4050;
+constexpr int kAboutClientHeight = 2415;
+extern const ControlPlacement kAboutLayout[];
+extern const std::size_t kAboutLayoutCount;
+
 // Font sizes in hundredths of a point.
 constexpr int kPortFontSize = 2175;   // Text1, Text2: bold
 constexpr int kSmallFontSize = 1050;  // Label1, rizhi
 constexpr int kDefaultFontSize = 900;  // everything else
+constexpr int kAboutTitleFontSize = 1200;  // the About window's Label1
 // Pixel height of a font of `hundredthsOfPoint` at `dpi` (as a negative LOGFONT height means: character height).
 int FontPixelHeight(int hundredthsOfPoint, int dpi);
 

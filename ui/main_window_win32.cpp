@@ -7,9 +7,11 @@
 #include "port/port_change.h"
 #include "resources/resource_ids.h"
 #include "ui/app_identity.h"
+#include "ui/application_win32.h"
 #include "ui/control_ids.h"
 #include "ui/dpi_win32.h"
 #include "ui/layout.h"
+#include "ui/new_port_field_win32.h"
 #include "ui/startup.h"
 
 namespace korvane {
@@ -94,7 +96,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_DESTROY:
-            PostQuitMessage(0);
+            OnDestroy();
             return 0;
         default:
             return Default(message, wParam, lParam);
@@ -102,6 +104,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnCreate() {
+    application_.WindowOpened();
     dpi_ = WindowDpi(hwnd_);
     CreateControls();
     CreateFonts();
@@ -126,6 +129,7 @@ void MainWindow::CreateControls() {
         above = control;
     }
     SetWindowSubclass(Control(kIdRizhi), &LogBoxProcedure, 0, 0);
+    AttachNewPortField(Control(kIdText2));
 }
 
 void MainWindow::CreateFonts() {
@@ -167,11 +171,19 @@ void MainWindow::OnCommand(int id) {
             RunPortChange(platform_, *this);
             break;
         case kIdCommand2:
-            DestroyWindow(hwnd_);
+            application_.EndProgram();
+            break;
+        case kIdMenuAC1:
+            application_.ShowAbout();
             break;
         default:
             break;
     }
+}
+
+void MainWindow::OnDestroy() {
+    // The program goes on while the About window is open; the Application ends it with the last window.
+    application_.WindowClosed();
 }
 
 void MainWindow::OnActivate(bool active) {

@@ -12,9 +12,12 @@
 
 namespace korvane {
 
+class Application;
+
 class MainWindow final : public Window, public MainView {
 public:
-    MainWindow(HINSTANCE instance, Win32Platform& platform) : instance_(instance), platform_(platform) {}
+    MainWindow(HINSTANCE instance, Win32Platform& platform, Application& application)
+        : instance_(instance), platform_(platform), application_(application) {}
 
     // Creates the window and its controls and runs the start-up sequence; the window stays hidden.
     bool Create();
@@ -34,6 +37,7 @@ private:
     void OnCommand(int id);
     void OnActivate(bool active);
     void OnDpiChanged(int dpi, const RECT& suggested);
+    void OnDestroy();
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
 
     void CreateControls();
@@ -45,6 +49,7 @@ private:
 
     HINSTANCE instance_;
     Win32Platform& platform_;
+    Application& application_;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
     GdiObject<HFONT> portFont_;
     GdiObject<HFONT> smallFont_;

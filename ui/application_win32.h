@@ -1,0 +1,39 @@
+// The program's windows taken together: the main window, the About window opened from it, and how long
+// the program runs. It runs while any of its top-level windows is open: closing the main window leaves
+// an open About window working, and the last window to close ends the message loop. 退出 closes them all.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/win32/platform_win32.h"
+#include "ui/about_window_win32.h"
+#include "ui/main_window_win32.h"
+
+namespace korvane {
+
+class Application {
+public:
+    Application(HINSTANCE instance, Win32Platform& platform)
+        : mainWindow_(instance, platform, *this), aboutWindow_(instance, *this) {}
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Creates the main window (which runs the start-up sequence) and shows it.
+    bool Start(int showCommand);
+
+    // The About window: created on first use and again after it was closed, otherwise brought to the front.
+    void ShowAbout();
+    // Closes every window at once; the message loop then ends.
+    void EndProgram();
+
+    // Each top-level window reports its creation and its destruction.
+    void WindowOpened();
+    void WindowClosed();
+
+private:
+    MainWindow mainWindow_;
+    AboutWindow aboutWindow_;
+    int openWindows_ = 0;
+};
+
+}  // namespace korvane

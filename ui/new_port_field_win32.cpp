@@ -1,0 +1,199 @@
+#include "ui/new_port_field_win32.h"
+
+#include <commctrl.h>
+#include <imm.h>
+
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "ui/new_port_field.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr const wchar_t* kTooltipText = L"双击我可清空内容哦！";
+
+// The clipboard, open for as long as this lives.
+class OpenClipboardScope {
+public:
+    explicit OpenClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    OpenClipboardScope(const OpenClipboardScope&) = delete;
+    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
+    ~OpenClipboardScope() {
+        if (open_) CloseClipboard();
+    }
+    explicit operator bool() const { return open_; }
+
+private:
+    bool open_;
+};
+
+// A locked global memory block, unlocked when this goes.
+class GlobalLockScope {
+public:
+    explicit GlobalLockScope(HGLOBAL memory) : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
+    GlobalLockScope(const GlobalLockScope&) = delete;
+    GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+    ~GlobalLockScope() {
+        if (data_) GlobalUnlock(memory_);
+    }
+    const void* Data() const { return data_; }
+    std::size_t Size() const { return data_ ? GlobalSize(memory_) : 0; }
+
+private:
+    HGLOBAL memory_;
+    void* data_;
+};
+
+// The clipboard's text up to its terminating null, never reading past the end of the block; empty
+// when the clipboard holds no text or cannot be opened.
+std::wstring ClipboardText(HWND owner) {
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return {};
+    OpenClipboardScope clipboard(owner);
+    if (!clipboard) return {};
+    GlobalLockScope block(GetClipboardData(CF_UNICODETEXT));
+    const auto* text = static_cast<const wchar_t*>(block.Data());
+    if (!text) return {};
+    return std::wstring(text, wcsnlen(text, block.Size() / sizeof(wchar_t)));
+}
+
+class NewPortField {
+public:
+    explicit NewPortField(HWND edit) : edit_(edit) {}
+    NewPortField(const NewPortField&) = delete;
+    NewPortField& operator=(const NewPortField&) = delete;
+
+    static void Attach(HWND edit);
+
+private:
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR self);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    LRESULT OnCharacter(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnUnicodeCharacter(WPARAM wParam, LPARAM lParam);
+    LRESULT OnKeyDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaste();
+    LRESULT OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnNcDestroy(WPARAM wParam, LPARAM lParam);
+
+    void CreateTooltip();
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
+        return DefSubclassProc(edit_, message, wParam, lParam);
+    }
+
+    HWND edit_;
+    HWND tooltip_ = nullptr;
+};
+
+void NewPortField::Attach(HWND edit) {
+    auto field = std::make_unique<NewPortField>(edit);
+    if (!SetWindowSubclass(edit, &NewPortField::Procedure, 0, reinterpret_cast<DWORD_PTR>(field.get()))) return;
+    NewPortField* attached = field.release();  // deleted on WM_NCDESTROY
+    attached->CreateTooltip();
+    // Text composed in an input method need not reach an edit box as characters it can check; a field
+    // for ASCII digits needs no input method, so it gets no input context and keys arrive as they are.
+    ImmAssociateContextEx(edit, nullptr, 0);
+}
+
+void NewPortField::CreateTooltip() {
+    // Owned by the top-level window so that it shows above it; the field destroys it on its way out.
+    HWND owner = GetAncestor(edit_, GA_ROOT);
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(edit_, GWLP_HINSTANCE)), nullptr);
+    if (!tooltip_) return;
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = GetParent(edit_);
+    tool.uId = reinterpret_cast<UINT_PTR>(edit_);
+    tool.lpszText = const_cast<wchar_t*>(kTooltipText);
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+LRESULT CALLBACK NewPortField::Procedure(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self) {
+    auto* field = reinterpret_cast<NewPortField*>(self);
+    const LRESULT result = field->HandleMessage(message, wParam, lParam);
+    if (message == WM_NCDESTROY) delete field;
+    return result;
+}
+
+LRESULT NewPortField::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CHAR:
+        case WM_IME_CHAR:
+            return OnCharacter(message, wParam, lParam);
+        case WM_UNICHAR:
+            return OnUnicodeCharacter(wParam, lParam);
+        case WM_KEYDOWN:
+            return OnKeyDown(wParam, lParam);
+        case WM_PASTE:
+            return OnPaste();
+        case WM_LBUTTONDBLCLK:
+        case WM_NCLBUTTONDBLCLK:
+            return OnDoubleClick(message, wParam, lParam);
+        case WM_NCDESTROY:
+            return OnNcDestroy(wParam, lParam);
+        default:
+            return Default(message, wParam, lParam);
+    }
+}
+
+LRESULT NewPortField::OnCharacter(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The code as one UTF-16 unit; a character outside the basic plane arrives as two surrogates, and
+    // neither is a digit.
+    if (!AcceptsTypedCharacter(static_cast<char32_t>(wParam & 0xFFFF))) return 0;
+    return Default(message, wParam, lParam);
+}
+
+LRESULT NewPortField::OnUnicodeCharacter(WPARAM wParam, LPARAM lParam) {
+    // UNICODE_NOCHAR only asks whether the window understands WM_UNICHAR: let the edit box answer.
+    if (wParam != UNICODE_NOCHAR && !AcceptsTypedCharacter(static_cast<char32_t>(wParam))) return FALSE;
+    return Default(WM_UNICHAR, wParam, lParam);
+}
+
+LRESULT NewPortField::OnKeyDown(WPARAM wParam, LPARAM lParam) {
+    // Shift+Insert pastes without a WM_PASTE in some edit boxes (Wine's among them); send one, so
+    // that every paste goes through OnPaste.
+    if (wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0) {
+        SendMessageW(edit_, WM_PASTE, 0, 0);
+        return 0;
+    }
+    return Default(WM_KEYDOWN, wParam, lParam);
+}
+
+LRESULT NewPortField::OnPaste() {
+    // Insert the very text that was checked rather than let the edit box read the clipboard again.
+    const std::wstring text = ClipboardText(edit_);
+    if (!AcceptsPastedText(text)) {
+        MessageBeep(MB_OK);
+        return 0;
+    }
+    SendMessageW(edit_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    return 0;
+}
+
+LRESULT NewPortField::OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = Default(message, wParam, lParam);
+    SetWindowTextW(edit_, L"");
+    return result;
+}
+
+LRESULT NewPortField::OnNcDestroy(WPARAM wParam, LPARAM lParam) {
+    if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
+    tooltip_ = nullptr;
+    RemoveWindowSubclass(edit_, &NewPortField::Procedure, 0);
+    return Default(WM_NCDESTROY, wParam, lParam);
+}
+
+}  // namespace
+
+void AttachNewPortField(HWND edit) {
+    NewPortField::Attach(edit);
+}
+
+}  // namespace korvane
