@@ -1,0 +1,532 @@
+// A stand-in for the Windows Firewall's automation objects, for the end-to-end tests: an in-process COM
+// server registered in the test prefix in place of Wine's HNetCfg.FwPolicy2 and HNetCfg.FWRule, whose own
+// objects accept rules and keep nothing. This one keeps every rule it is given in a text file of the
+// prefix (rule_file.h), read afresh on every call, so that several runs of the program and the bench see
+// the same list. Where Windows is stricter than a plain store it is strict too: a new rule object starts
+// disabled with any protocol, local ports are refused unless the protocol is TCP or UDP, rules of the same
+// name may exist side by side, and an unknown name is "file not found".
+//
+// Only what the program uses is implemented; everything else answers E_NOTIMPL.
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+// mingw-w64's libuuid lacks the firewall's class and interface ids: this defines them (as selectany) here.
+#include <initguid.h>
+#include <netfw.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "rule_file.h"
+
+namespace firewall_recorder {
+
+namespace {
+
+constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+// The firewall's "any protocol" (mingw-w64's icftypes.h names only TCP and UDP).
+constexpr LONG kAnyProtocol = 256;
+// What the recorder answers when its own file is unreadable or damaged.
+constexpr HRESULT kBrokenStore = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+
+LONG g_liveObjects = 0;
+LONG g_serverLocks = 0;
+
+void Report(const std::string& what) { OutputDebugStringA(("firewall recorder: " + what + "\n").c_str()); }
+
+// The HRESULT the test asked `operation` to fail with, or S_OK when it did not ask.
+HRESULT RequestedFailure(const wchar_t* operation) {
+    const std::wstring marker = std::wstring(kFailMarkerPrefix) + operation;
+    const HANDLE file =
+        CreateFileW(marker.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return S_OK;
+    char text[32] = {};
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text - 1, &read, nullptr);
+    CloseHandle(file);
+    const unsigned long code = std::strtoul(text, nullptr, 16);
+    return code != 0 ? static_cast<HRESULT>(code) : E_ACCESSDENIED;
+}
+
+HRESULT Load(std::vector<StoredRule>& rules) {
+    std::string error;
+    if (ReadRuleFile(rules, error)) return S_OK;
+    Report(error);
+    return kBrokenStore;
+}
+
+HRESULT Save(const std::vector<StoredRule>& rules) {
+    std::string error;
+    if (WriteRuleFile(rules, error)) return S_OK;
+    Report(error);
+    return kBrokenStore;
+}
+
+// The first rule of that name, as INetFwRules::Item finds it; null when there is none.
+StoredRule* Find(std::vector<StoredRule>& rules, const std::wstring& name) {
+    for (StoredRule& rule : rules) {
+        if (rule.name == name) return &rule;
+    }
+    return nullptr;
+}
+
+std::wstring Text(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
+
+HRESULT HandOut(const std::wstring& text, BSTR* result) {
+    if (!result) return E_POINTER;
+    *result = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *result ? S_OK : E_OUTOFMEMORY;
+}
+
+bool IsDecimalPort(const std::wstring& text) {
+    if (text.empty() || text.size() > 5) return false;
+    long value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        value = value * 10 + (c - L'0');
+    }
+    return value <= 65535;
+}
+
+// Local ports as the firewall takes them: "*", or a comma-separated list of ports and ranges "a-b".
+bool ArePorts(const std::wstring& ports) {
+    if (ports == L"*") return true;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = ports.find(L',', start);
+        const std::wstring item = ports.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
+        const std::size_t dash = item.find(L'-');
+        const bool valid = dash == std::wstring::npos
+                               ? IsDecimalPort(item)
+                               : IsDecimalPort(item.substr(0, dash)) && IsDecimalPort(item.substr(dash + 1));
+        if (!valid) return false;
+        if (comma == std::wstring::npos) return true;
+        start = comma + 1;
+    }
+}
+
+bool HasPorts(long protocol) { return protocol == NET_FW_IP_PROTOCOL_TCP || protocol == NET_FW_IP_PROTOCOL_UDP; }
+
+// IUnknown and a minimal IDispatch (no type information, no late binding) for an automation interface.
+template <typename Interface, const IID& kInterfaceId>
+class AutomationObject : public Interface {
+public:
+    AutomationObject() { InterlockedIncrement(&g_liveObjects); }
+    virtual ~AutomationObject() { InterlockedDecrement(&g_liveObjects); }
+    AutomationObject(const AutomationObject&) = delete;
+    AutomationObject& operator=(const AutomationObject&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != kInterfaceId) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<Interface*>(this);
+        this->AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+private:
+    LONG references_ = 1;
+};
+
+// One rule. A new rule object holds its settings itself until it is added; a rule handed out by Item is a
+// view of the stored rule of that name: it reads the file on every get and rewrites it on every put.
+class Rule final : public AutomationObject<INetFwRule, IID_INetFwRule> {
+public:
+    Rule() = default;
+    explicit Rule(std::wstring storedName) : stored_(true), storedName_(std::move(storedName)) {}
+
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override {
+        return Get([&](const StoredRule& rule) { return HandOut(rule.name, name); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Name(BSTR name) override {
+        const std::wstring newName = Text(name);
+        const HRESULT hr = Change([&](StoredRule& rule) {
+            rule.name = newName;
+            return S_OK;
+        });
+        if (SUCCEEDED(hr) && stored_) storedName_ = newName;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE get_Description(BSTR* description) override {
+        return Get([&](const StoredRule& rule) { return HandOut(rule.description, description); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Description(BSTR description) override {
+        return Change([&](StoredRule& rule) {
+            rule.description = Text(description);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Grouping(BSTR* grouping) override {
+        return Get([&](const StoredRule& rule) { return HandOut(rule.grouping, grouping); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Grouping(BSTR grouping) override {
+        return Change([&](StoredRule& rule) {
+            rule.grouping = Text(grouping);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Protocol(LONG* protocol) override {
+        return Get([&](const StoredRule& rule) { return Give(rule.protocol, protocol); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Protocol(LONG protocol) override {
+        return Change([&](StoredRule& rule) {
+            if (protocol < 0 || protocol > kAnyProtocol) return E_INVALIDARG;
+            rule.protocol = protocol;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_LocalPorts(BSTR* ports) override {
+        return Get([&](const StoredRule& rule) { return HandOut(rule.localPorts, ports); });
+    }
+    HRESULT STDMETHODCALLTYPE put_LocalPorts(BSTR ports) override {
+        const std::wstring text = Text(ports);
+        return Change([&](StoredRule& rule) {
+            // As on Windows: ports belong to TCP and UDP only, so the protocol has to be set first.
+            if (!HasPorts(rule.protocol) || !ArePorts(text)) return E_INVALIDARG;
+            rule.localPorts = text;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Direction(NET_FW_RULE_DIRECTION* direction) override {
+        return Get([&](const StoredRule& rule) {
+            return Give(static_cast<NET_FW_RULE_DIRECTION>(rule.direction), direction);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Direction(NET_FW_RULE_DIRECTION direction) override {
+        return Change([&](StoredRule& rule) {
+            if (direction != NET_FW_RULE_DIR_IN && direction != NET_FW_RULE_DIR_OUT) return E_INVALIDARG;
+            rule.direction = direction;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Action(NET_FW_ACTION* action) override {
+        return Get([&](const StoredRule& rule) { return Give(static_cast<NET_FW_ACTION>(rule.action), action); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Action(NET_FW_ACTION action) override {
+        return Change([&](StoredRule& rule) {
+            if (action != NET_FW_ACTION_BLOCK && action != NET_FW_ACTION_ALLOW) return E_INVALIDARG;
+            rule.action = action;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Profiles(LONG* profiles) override {
+        return Get([&](const StoredRule& rule) { return Give(rule.profiles, profiles); });
+    }
+    HRESULT STDMETHODCALLTYPE put_Profiles(LONG profiles) override {
+        return Change([&](StoredRule& rule) {
+            rule.profiles = profiles;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* enabled) override {
+        return Get([&](const StoredRule& rule) {
+            return Give(static_cast<VARIANT_BOOL>(rule.enabled ? VARIANT_TRUE : VARIANT_FALSE), enabled);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL enabled) override {
+        return Change([&](StoredRule& rule) {
+            rule.enabled = enabled != VARIANT_FALSE;
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_ApplicationName(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_ApplicationName(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_ServiceName(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_ServiceName(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_RemotePorts(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_RemotePorts(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_LocalAddresses(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_LocalAddresses(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_RemoteAddresses(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_RemoteAddresses(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_IcmpTypesAndCodes(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_IcmpTypesAndCodes(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Interfaces(VARIANT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_Interfaces(VARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_InterfaceTypes(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_InterfaceTypes(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_EdgeTraversal(VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_EdgeTraversal(VARIANT_BOOL) override { return E_NOTIMPL; }
+
+private:
+    template <typename T>
+    static HRESULT Give(T value, T* result) {
+        if (!result) return E_POINTER;
+        *result = value;
+        return S_OK;
+    }
+
+    template <typename Reader>
+    HRESULT Get(Reader read) {
+        if (!stored_) return read(unsaved_);
+        std::vector<StoredRule> rules;
+        const HRESULT hr = Load(rules);
+        if (FAILED(hr)) return hr;
+        const StoredRule* rule = Find(rules, storedName_);
+        return rule ? read(*rule) : kNotFound;
+    }
+
+    template <typename Changer>
+    HRESULT Change(Changer change) {
+        if (!stored_) return change(unsaved_);
+        HRESULT hr = RequestedFailure(kFailUpdate);
+        if (FAILED(hr)) return hr;
+        std::vector<StoredRule> rules;
+        hr = Load(rules);
+        if (FAILED(hr)) return hr;
+        StoredRule* rule = Find(rules, storedName_);
+        if (!rule) return kNotFound;
+        hr = change(*rule);
+        if (FAILED(hr)) return hr;
+        return Save(rules);
+    }
+
+    bool stored_ = false;
+    StoredRule unsaved_;       // of a new rule object
+    std::wstring storedName_;  // of a stored rule
+};
+
+class Rules final : public AutomationObject<INetFwRules, IID_INetFwRules> {
+public:
+    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
+        if (!count) return E_POINTER;
+        std::vector<StoredRule> rules;
+        const HRESULT hr = Load(rules);
+        if (FAILED(hr)) return hr;
+        *count = static_cast<LONG>(rules.size());
+        return S_OK;
+    }
+
+    // Stores what the rule object says of itself, whatever object it is. The object given stays as it
+    // was: changing it afterwards changes nothing stored.
+    HRESULT STDMETHODCALLTYPE Add(INetFwRule* rule) override {
+        if (!rule) return E_POINTER;
+        HRESULT hr = RequestedFailure(kFailAdd);
+        if (FAILED(hr)) return hr;
+
+        StoredRule added;
+        hr = ReadRuleObject(rule, added);
+        if (FAILED(hr)) return hr;
+        if (added.name.empty()) return E_INVALIDARG;
+
+        std::vector<StoredRule> rules;
+        hr = Load(rules);
+        if (FAILED(hr)) return hr;
+        rules.push_back(std::move(added));
+        return Save(rules);
+    }
+
+    HRESULT STDMETHODCALLTYPE Remove(BSTR name) override {
+        HRESULT hr = RequestedFailure(kFailRemove);
+        if (FAILED(hr)) return hr;
+        std::vector<StoredRule> rules;
+        hr = Load(rules);
+        if (FAILED(hr)) return hr;
+        const StoredRule* rule = Find(rules, Text(name));
+        if (!rule) return kNotFound;
+        rules.erase(rules.begin() + (rule - rules.data()));
+        return Save(rules);
+    }
+
+    HRESULT STDMETHODCALLTYPE Item(BSTR name, INetFwRule** rule) override {
+        if (!rule) return E_POINTER;
+        *rule = nullptr;
+        HRESULT hr = RequestedFailure(kFailItem);
+        if (FAILED(hr)) return hr;
+        std::vector<StoredRule> rules;
+        hr = Load(rules);
+        if (FAILED(hr)) return hr;
+        const std::wstring wanted = Text(name);
+        if (!Find(rules, wanted)) return kNotFound;
+        *rule = new Rule(wanted);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
+
+private:
+    static HRESULT ReadRuleObject(INetFwRule* object, StoredRule& rule) {
+        BSTR text = nullptr;
+        HRESULT hr = object->get_Name(&text);
+        if (FAILED(hr)) return hr;
+        rule.name = TakeText(text);
+        hr = object->get_Description(&text);
+        if (FAILED(hr)) return hr;
+        rule.description = TakeText(text);
+        hr = object->get_Grouping(&text);
+        if (FAILED(hr)) return hr;
+        rule.grouping = TakeText(text);
+        hr = object->get_LocalPorts(&text);
+        if (FAILED(hr)) return hr;
+        rule.localPorts = TakeText(text);
+
+        LONG number = 0;
+        hr = object->get_Protocol(&number);
+        if (FAILED(hr)) return hr;
+        rule.protocol = number;
+        hr = object->get_Profiles(&number);
+        if (FAILED(hr)) return hr;
+        rule.profiles = number;
+        NET_FW_RULE_DIRECTION direction = NET_FW_RULE_DIR_IN;
+        hr = object->get_Direction(&direction);
+        if (FAILED(hr)) return hr;
+        rule.direction = direction;
+        NET_FW_ACTION action = NET_FW_ACTION_ALLOW;
+        hr = object->get_Action(&action);
+        if (FAILED(hr)) return hr;
+        rule.action = action;
+        VARIANT_BOOL enabled = VARIANT_FALSE;
+        hr = object->get_Enabled(&enabled);
+        if (FAILED(hr)) return hr;
+        rule.enabled = enabled != VARIANT_FALSE;
+        return S_OK;
+    }
+
+    static std::wstring TakeText(BSTR& text) {
+        std::wstring taken = Text(text);
+        SysFreeString(text);
+        text = nullptr;
+        return taken;
+    }
+};
+
+class Policy final : public AutomationObject<INetFwPolicy2, IID_INetFwPolicy2> {
+public:
+    HRESULT STDMETHODCALLTYPE get_Rules(INetFwRules** rules) override {
+        if (!rules) return E_POINTER;
+        *rules = new Rules();
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE get_CurrentProfileTypes(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_FirewallEnabled(NET_FW_PROFILE_TYPE2, VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_FirewallEnabled(NET_FW_PROFILE_TYPE2, VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_ExcludedInterfaces(NET_FW_PROFILE_TYPE2, VARIANT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_ExcludedInterfaces(NET_FW_PROFILE_TYPE2, VARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_BlockAllInboundTraffic(NET_FW_PROFILE_TYPE2, VARIANT_BOOL*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE put_BlockAllInboundTraffic(NET_FW_PROFILE_TYPE2, VARIANT_BOOL) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_NotificationsDisabled(NET_FW_PROFILE_TYPE2, VARIANT_BOOL*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE put_NotificationsDisabled(NET_FW_PROFILE_TYPE2, VARIANT_BOOL) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_UnicastResponsesToMulticastBroadcastDisabled(NET_FW_PROFILE_TYPE2,
+                                                                               VARIANT_BOOL*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE put_UnicastResponsesToMulticastBroadcastDisabled(NET_FW_PROFILE_TYPE2,
+                                                                               VARIANT_BOOL) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_ServiceRestriction(INetFwServiceRestriction**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnableRuleGroup(LONG, BSTR, VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsRuleGroupEnabled(LONG, BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RestoreLocalFirewallDefaults() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_DefaultInboundAction(NET_FW_PROFILE_TYPE2, NET_FW_ACTION*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE put_DefaultInboundAction(NET_FW_PROFILE_TYPE2, NET_FW_ACTION) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_DefaultOutboundAction(NET_FW_PROFILE_TYPE2, NET_FW_ACTION*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE put_DefaultOutboundAction(NET_FW_PROFILE_TYPE2, NET_FW_ACTION) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_IsRuleGroupCurrentlyEnabled(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_LocalPolicyModifyState(NET_FW_MODIFY_STATE*) override { return E_NOTIMPL; }
+};
+
+// One factory per class, living as long as the DLL.
+class ClassFactory final : public IClassFactory {
+public:
+    explicit ClassFactory(bool policy) : policy_(policy) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid != IID_IUnknown && iid != IID_IClassFactory) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        if (policy_) {
+            const HRESULT failure = RequestedFailure(kFailCreate);
+            if (FAILED(failure)) return failure;
+        }
+        IUnknown* created = policy_ ? static_cast<IUnknown*>(new Policy()) : static_cast<IUnknown*>(new Rule());
+        const HRESULT hr = created->QueryInterface(iid, object);
+        created->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) {
+            InterlockedIncrement(&g_serverLocks);
+        } else {
+            InterlockedDecrement(&g_serverLocks);
+        }
+        return S_OK;
+    }
+
+private:
+    bool policy_;
+};
+
+ClassFactory g_policyFactory(true);
+ClassFactory g_ruleFactory(false);
+
+}  // namespace
+
+}  // namespace firewall_recorder
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    using namespace firewall_recorder;
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (clsid == CLSID_NetFwPolicy2) return g_policyFactory.QueryInterface(iid, object);
+    if (clsid == CLSID_NetFwRule) return g_ruleFactory.QueryInterface(iid, object);
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllCanUnloadNow() {
+    using namespace firewall_recorder;
+    return g_liveObjects == 0 && g_serverLocks == 0 ? S_OK : S_FALSE;
+}

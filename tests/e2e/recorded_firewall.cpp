@@ -1,0 +1,158 @@
+#include "recorded_firewall.h"
+
+#include <objbase.h>
+// mingw-w64's libuuid lacks the firewall's class and interface ids: this defines them (as selectany) here.
+#include <initguid.h>
+#include <netfw.h>
+
+#include <cstdio>
+
+#include "bench.h"
+#include "platform/win32/scoped.h"
+
+namespace firewall_recorder {
+
+std::string Show(const StoredRule& rule) {
+    return "{name " + e2e::Quote(rule.name) + ", description " + e2e::Quote(rule.description) + ", grouping " +
+           e2e::Quote(rule.grouping) + ", protocol " + std::to_string(rule.protocol) + ", local ports " +
+           e2e::Quote(rule.localPorts) + ", direction " + std::to_string(rule.direction) + ", action " +
+           std::to_string(rule.action) + ", profiles " + e2e::Hex(static_cast<uint32_t>(rule.profiles)) +
+           (rule.enabled ? ", enabled}" : ", disabled}");
+}
+
+}  // namespace firewall_recorder
+
+namespace e2e {
+
+namespace {
+
+std::wstring MarkerPath(FirewallOperation operation) {
+    const wchar_t* name = L"";
+    switch (operation) {
+        case FirewallOperation::CreatePolicy:
+            name = firewall_recorder::kFailCreate;
+            break;
+        case FirewallOperation::Item:
+            name = firewall_recorder::kFailItem;
+            break;
+        case FirewallOperation::Add:
+            name = firewall_recorder::kFailAdd;
+            break;
+        case FirewallOperation::Update:
+            name = firewall_recorder::kFailUpdate;
+            break;
+        case FirewallOperation::Remove:
+            name = firewall_recorder::kFailRemove;
+            break;
+    }
+    return std::wstring(firewall_recorder::kFailMarkerPrefix) + name;
+}
+
+constexpr FirewallOperation kAllOperations[] = {FirewallOperation::CreatePolicy, FirewallOperation::Item,
+                                                FirewallOperation::Add, FirewallOperation::Update,
+                                                FirewallOperation::Remove};
+
+// Removes a marker; false when it is still there afterwards.
+bool RemoveMarker(FirewallOperation operation) {
+    const std::wstring path = MarkerPath(operation);
+    return DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+}  // namespace
+
+RecordedFirewallRule ExpectedFirewallRule(const std::wstring& name, const std::wstring& description,
+                                          const std::wstring& grouping, const std::wstring& localPorts) {
+    RecordedFirewallRule rule;
+    rule.name = name;
+    rule.description = description;
+    rule.grouping = grouping;
+    rule.protocol = 6;
+    rule.localPorts = localPorts;
+    rule.direction = 1;
+    rule.action = 1;
+    rule.profiles = 0x7FFFFFFF;
+    rule.enabled = true;
+    return rule;
+}
+
+std::vector<RecordedFirewallRule> ReadRecordedFirewallRules() {
+    std::vector<RecordedFirewallRule> rules;
+    std::string error;
+    if (!firewall_recorder::ReadRuleFile(rules, error)) FAIL_SCENARIO("recorded firewall rules: " + error);
+    return rules;
+}
+
+std::vector<RecordedFirewallRule> RecordedFirewallRulesNamed(const std::wstring& name) {
+    std::vector<RecordedFirewallRule> named;
+    for (RecordedFirewallRule& rule : ReadRecordedFirewallRules()) {
+        if (rule.name == name) named.push_back(std::move(rule));
+    }
+    return named;
+}
+
+void SeedRecordedFirewallRules(const std::vector<RecordedFirewallRule>& rules) {
+    std::string error;
+    if (!firewall_recorder::WriteRuleFile(rules, error)) FAIL_SCENARIO("seeding firewall rules: " + error);
+}
+
+void ClearRecordedFirewallRules() {
+    if (!DeleteFileW(firewall_recorder::kRuleFilePath) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        FAIL_SCENARIO("cannot delete the recorded firewall rules: error " + std::to_string(GetLastError()));
+    }
+}
+
+void SetFirewallFailure(FirewallOperation operation, bool fails, uint32_t code) {
+    const std::wstring path = MarkerPath(operation);
+    if (!fails) {
+        if (!RemoveMarker(operation)) FAIL_SCENARIO("cannot delete " + Utf8(path));
+        return;
+    }
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) FAIL_SCENARIO("cannot create " + Utf8(path));
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%08X", code);
+    DWORD written = 0;
+    const bool ok = WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr) && written == DWORD(length);
+    CloseHandle(file);
+    if (!ok) FAIL_SCENARIO("cannot write " + Utf8(path));
+}
+
+void SetFirewallAddFails(bool fails) { SetFirewallFailure(FirewallOperation::Add, fails); }
+
+void ClearFirewallFailures() {
+    for (FirewallOperation operation : kAllOperations) SetFirewallFailure(operation, false);
+}
+
+CleanFirewall::CleanFirewall() {
+    ClearFirewallFailures();
+    ClearRecordedFirewallRules();
+}
+
+CleanFirewall::~CleanFirewall() {
+    // No FAIL_SCENARIO here: a destructor runs while a scenario may already be unwinding.
+    for (FirewallOperation operation : kAllOperations) {
+        if (!RemoveMarker(operation)) RecordFailure(__FILE__, __LINE__, "cannot delete " + Utf8(MarkerPath(operation)));
+    }
+}
+
+std::wstring FirewallPolicyServer() {
+    korvane::ComApartment apartment;
+    korvane::ComPtr<INetFwPolicy2> policy;
+    if (FAILED(
+            CoCreateInstance(CLSID_NetFwPolicy2, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwPolicy2, policy.PutVoid()))) {
+        return {};
+    }
+    // The module that holds the object's function table is the one that implements it.
+    HMODULE module = nullptr;
+    const void* table = *reinterpret_cast<void* const*>(policy.Get());
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<const wchar_t*>(table), &module)) {
+        return {};
+    }
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    return std::wstring(path, length);
+}
+
+}  // namespace e2e
