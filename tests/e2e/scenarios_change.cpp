@@ -1,0 +1,263 @@
+// 修改 on the real program: what reaches the real registry, the log, the message boxes, and the restart
+// command (seen through a recorder standing in for the system's shutdown.exe).
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "bench.h"
+#include "port/port_settings.h"
+#include "program.h"
+#include "recorded_firewall.h"
+#include "registry.h"
+#include "ui/control_ids.h"
+
+namespace {
+
+using e2e::Program;
+using e2e::RegistryValue;
+using namespace korvane;
+
+const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
+const wchar_t* const kRecordFile = L"C:\\shutdown-record.txt";
+const std::wstring kGloballyOpenPortsKey = kFirewallListPath.substr(0, kFirewallListPath.size() - 1);
+
+std::wstring SuccessLines(const std::wstring& port) {
+    return L"系统远程桌面连接端口已被修改为：" + port +
+           L"\r\n远程端口已被添加到防火墙例外\r\n远程端口将在重启后生效！\r\n欢迎访问KorvaneIT技术网：www.kv.example！\r\n";
+}
+
+// Both port values on 3389 and no firewall entries: the machine as Windows leaves it.
+void SeedDefaultMachine() {
+    e2e::SetRegistryDword(kRdpTcpPortPath, 3389);
+    e2e::SetRegistryDword(kTdsPortPath, 3389);
+    e2e::DeleteRegistryKey(kGloballyOpenPortsKey);
+}
+
+e2e::RecordedFirewallRule RuleFor(const std::wstring& port) {
+    return e2e::ExpectedFirewallRule(L"远程桌面端口 " + port + L" (TCP)", L"新的远程连接端口", L"Korvane远程端口修改工具", port);
+}
+
+void SetNewPort(const Program& program, const std::wstring& text) {
+    SendMessageW(program.Control(kIdText2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// Clicks 修改 and returns the first message box it brings.
+e2e::MessageBoxView ClickChange(const Program& program) {
+    program.Click(kIdCommand1);
+    auto box = program.WaitForMessageBox();
+    if (!box) FAIL_SCENARIO("修改 brought no message box");
+    return *box;
+}
+
+void ExpectRestartQuestion(const e2e::MessageBoxView& box) {
+    CHECK_EQ(box.text, std::wstring(L"修改完成，确定重启吗？"));
+    CHECK_EQ(box.caption, std::wstring(L"Korvane"));
+    CHECK_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    CHECK(!box.hasIcon);
+}
+
+// Changes to `port` and answers No to the restart question.
+void ChangeAnsweredNo(const Program& program, const std::wstring& port) {
+    SetNewPort(program, port);
+    const e2e::MessageBoxView question = ClickChange(program);
+    ExpectRestartQuestion(question);
+    program.Answer(question, IDNO);
+}
+
+void ExpectRegistry(DWORD port, const std::wstring& entryPortText) {
+    CHECK_EQ(e2e::ReadRegistryValue(kTdsPortPath), RegistryValue::Dword(port));
+    CHECK_EQ(e2e::ReadRegistryValue(kRdpTcpPortPath), RegistryValue::Dword(port));
+    CHECK_EQ(e2e::ReadRegistryValue(kFirewallListPath + entryPortText + L":TCP"),
+             RegistryValue::String(entryPortText + L":TCP:*:Enabled:新的远程连接端口"));
+}
+
+void ExpectNothingWritten() {
+    CHECK_EQ(e2e::ReadRegistryValue(kTdsPortPath), RegistryValue::Dword(3389));
+    CHECK_EQ(e2e::ReadRegistryValue(kRdpTcpPortPath), RegistryValue::Dword(3389));
+    HKEY list = nullptr;
+    const e2e::RegistryLocation key = e2e::ParseRegistryPath(kGloballyOpenPortsKey + L"\\x");
+    const bool listExists = RegOpenKeyExW(key.root, key.subkey.c_str(), 0, KEY_READ, &list) == ERROR_SUCCESS;
+    DWORD values = 0;
+    if (listExists) {
+        RegQueryInfoKeyW(list, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr);
+        RegCloseKey(list);
+    }
+    CHECK_EQ(values, 0ul);
+}
+
+std::wstring ReadRecord() {
+    std::ifstream file(kRecordFile, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return e2e::Wide(text.str());
+}
+
+// Puts the recorder in place of the system's shutdown.exe (Wine keeps its own unless told to load the
+// native one), and another copy beside the program, where it must never be started from.
+void InstallShutdownRecorders() {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring recorder = e2e::DriverFolder() + L"shutdown_recorder.exe";
+    REQUIRE_MSG(CopyFileW(recorder.c_str(), (std::wstring(system) + L"\\shutdown.exe").c_str(), FALSE),
+                "could not put the recorder in the system folder");
+    REQUIRE_MSG(CopyFileW(recorder.c_str(), (e2e::DriverFolder() + L"shutdown.exe").c_str(), FALSE),
+                "could not plant a shutdown.exe beside the program");
+    e2e::SetRegistryString(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\shutdown.exe", L"native");
+    DeleteFileW(kRecordFile);
+}
+
+void RemoveShutdownRecorders() {
+    DeleteFileW((e2e::DriverFolder() + L"shutdown.exe").c_str());
+    e2e::DeleteRegistryValue(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\shutdown.exe");
+}
+
+}  // namespace
+
+SCENARIO(change_answered_no_writes_the_three_values_and_logs_four_lines) {
+    SeedDefaultMachine();
+    Program program;
+    ChangeAnsweredNo(program, L"3390");
+
+    ExpectRegistry(3390, L"3390");
+    CHECK_EQ(program.Text(kIdRizhi), kStartLog + SuccessLines(L"3390"));
+    CHECK_EQ(program.Text(kIdText1), std::wstring(L"3389"));
+    CHECK_EQ(program.Text(kIdText2), std::wstring(L"3390"));
+    CHECK(!program.WaitForMessageBox(300));
+    CHECK(program.Running());
+}
+
+SCENARIO(change_answered_yes_restarts_through_the_system_shutdown_only) {
+    SeedDefaultMachine();
+    InstallShutdownRecorders();
+    struct Cleanup {
+        ~Cleanup() { RemoveShutdownRecorders(); }
+    } cleanup;
+    Program program;
+    SetNewPort(program, L"3390");
+    const e2e::MessageBoxView question = ClickChange(program);
+    ExpectRestartQuestion(question);
+    program.Answer(question, IDYES);
+
+    auto notice = program.WaitForMessageBox();
+    REQUIRE_MSG(notice.has_value(), "no notice after Yes");
+    CHECK_EQ(notice->text, std::wstring(L"点击确定后立即重启"));
+    CHECK_EQ(notice->caption, std::wstring(L"提示"));
+    CHECK_EQ(notice->buttons, std::vector<int>{IDOK});
+    CHECK(!notice->hasIcon);
+    CHECK(ReadRecord().empty());  // nothing started before the notice is acknowledged
+    program.Answer(*notice, IDOK);
+
+    REQUIRE_MSG(e2e::WaitUntil([] { return !ReadRecord().empty(); }, 5000), "shutdown.exe was never started");
+    Sleep(300);
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring record = ReadRecord();
+    const std::wstring systemShutdown = std::wstring(system) + L"\\shutdown.exe";
+    CHECK_EQ(record.substr(0, record.find(L'|')), systemShutdown);
+    CHECK_CONTAINS(record, L" -r -t 1|");
+    CHECK_CONTAINS(record, L"|2\r\n");
+    CHECK_EQ(std::count(record.begin(), record.end(), L'\n'), 1);  // the planted copy never ran
+    CHECK(program.Running());
+    CHECK_EQ(program.Text(kIdRizhi), kStartLog + SuccessLines(L"3390"));
+}
+
+SCENARIO(highest_port_and_leading_zeros_are_written) {
+    SeedDefaultMachine();
+    Program program;
+    ChangeAnsweredNo(program, L"65535");
+    ExpectRegistry(65535, L"65535");
+    ChangeAnsweredNo(program, L"03389");
+    ExpectRegistry(3389, L"03389");
+    CHECK_EQ(program.Text(kIdRizhi), kStartLog + SuccessLines(L"65535") + SuccessLines(L"03389"));
+}
+
+SCENARIO(two_changes_in_a_row_and_the_same_port_twice) {
+    SeedDefaultMachine();
+    Program program;
+    ChangeAnsweredNo(program, L"3390");
+    ChangeAnsweredNo(program, L"3391");
+    ChangeAnsweredNo(program, L"3391");
+    ExpectRegistry(3391, L"3391");
+    CHECK_EQ(e2e::ReadRegistryValue(kFirewallListPath + L"3390:TCP"),
+             RegistryValue::String(L"3390:TCP:*:Enabled:新的远程连接端口"));
+    CHECK_EQ(program.Text(kIdRizhi), kStartLog + SuccessLines(L"3390") + SuccessLines(L"3391") + SuccessLines(L"3391"));
+    CHECK_EQ(program.Text(kIdText1), std::wstring(L"3389"));
+}
+
+SCENARIO(ports_above_the_limit_are_refused_and_nothing_is_written) {
+    SeedDefaultMachine();
+    Program program;
+    for (const std::wstring tooHigh : {L"65536", L"99999999999999999999"}) {
+        e2e::Context context("new port " + e2e::Utf8(tooHigh));
+        SetNewPort(program, tooHigh);
+        const e2e::MessageBoxView box = ClickChange(program);
+        CHECK_EQ(box.text, std::wstring(L"端口最大值：65535，端口已自动生成可自行更改。"));
+        CHECK_EQ(box.caption, std::wstring(L"错误"));
+        CHECK_EQ(box.buttons, std::vector<int>{IDOK});
+        CHECK(box.hasIcon);
+        program.Answer(box, IDOK);
+        CHECK_EQ(program.Text(kIdText2), std::wstring(L"10010"));
+    }
+    ExpectNothingWritten();
+    CHECK_EQ(program.Text(kIdRizhi), kStartLog);
+}
+
+SCENARIO(text_that_is_not_a_port_is_refused_and_nothing_is_written) {
+    SeedDefaultMachine();
+    Program program;
+    for (const std::wstring bad : {L"", L"0", L"12a", L" 3390", L"３３９０"}) {
+        e2e::Context context("new port " + e2e::Quote(bad));
+        SetNewPort(program, bad);
+        const e2e::MessageBoxView box = ClickChange(program);
+        CHECK_EQ(box.text, std::wstring(L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。"));
+        CHECK_EQ(box.caption, std::wstring(L"错误"));
+        CHECK(box.hasIcon);
+        program.Answer(box, IDOK);
+        CHECK_EQ(program.Text(kIdText2), std::wstring(L"10010"));
+    }
+    ExpectNothingWritten();
+    CHECK_EQ(program.Text(kIdRizhi), kStartLog);
+}
+
+SCENARIO(change_opens_the_port_with_a_firewall_rule_once) {
+    e2e::CleanFirewall firewall;
+    SeedDefaultMachine();
+    Program program;
+    ChangeAnsweredNo(program, L"03390");
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(), std::vector<e2e::RecordedFirewallRule>{RuleFor(L"3390")});
+    ChangeAnsweredNo(program, L"3390");
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(), std::vector<e2e::RecordedFirewallRule>{RuleFor(L"3390")});
+    ChangeAnsweredNo(program, L"3391");
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(),
+             (std::vector<e2e::RecordedFirewallRule>{RuleFor(L"3390"), RuleFor(L"3391")}));
+}
+
+SCENARIO(refused_firewall_rule_puts_every_value_back) {
+    e2e::CleanFirewall firewall;
+    SeedDefaultMachine();
+    e2e::SetRegistryString(kFirewallListPath + L"3390:TCP", L"3390:TCP:*:Disabled:earlier");
+    e2e::SetFirewallAddFails(true);
+    Program program;
+    SetNewPort(program, L"3390");
+    const e2e::MessageBoxView box = ClickChange(program);
+    CHECK_EQ(box.caption, std::wstring(L"错误"));
+    CHECK(box.hasIcon);
+    CHECK_CONTAINS(box.text, L"失败的步骤：添加防火墙入站规则“远程桌面端口 3390 (TCP)”");
+    CHECK_CONTAINS(box.text, L"0x80070005");
+    CHECK_CONTAINS(box.text, L"已写入的设置均已恢复原样");
+    program.Answer(box, IDOK);
+
+    CHECK_EQ(e2e::ReadRegistryValue(kTdsPortPath), RegistryValue::Dword(3389));
+    CHECK_EQ(e2e::ReadRegistryValue(kRdpTcpPortPath), RegistryValue::Dword(3389));
+    CHECK_EQ(e2e::ReadRegistryValue(kFirewallListPath + L"3390:TCP"),
+             RegistryValue::String(L"3390:TCP:*:Disabled:earlier"));
+    CHECK(e2e::ReadRecordedFirewallRules().empty());
+    const std::wstring log = program.Text(kIdRizhi);
+    CHECK_STARTS_WITH(log, kStartLog + L"修改失败：添加防火墙入站规则“远程桌面端口 3390 (TCP)”，");
+    CHECK_EQ(std::count(log.begin(), log.end(), L'\n'), 2);
+    CHECK(!program.WaitForMessageBox(300));
+    CHECK(program.Running());
+}
