@@ -22,15 +22,29 @@ add_executable(korvane WIN32
 target_link_libraries(korvane PRIVATE korvane_core ole32 oleaut32 uuid comctl32 gdi32 user32 shell32 imm32)
 set_target_properties(korvane PROPERTIES OUTPUT_NAME "${KORVANE_EXE_NAME}")
 if(MINGW)
-  target_link_options(korvane PRIVATE -municode -static -static-libgcc -static-libstdc++)
+  target_link_options(korvane PRIVATE -municode -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release,MinSizeRel>:-s>)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 endif()
 target_include_directories(korvane PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
 
 include(resources/resources.cmake OPTIONAL)
 
+# The package for users: a zip holding the .exe under its OriginalFilename and a short read-me in Chinese
+# (UTF-8 with a byte order mark and CR LF line ends, so that Notepad on any Windows shows it right).
+file(STRINGS ui/publisher.h publisherDefinition REGEX "define KORVANE_PUBLISHER_URL")
+string(REGEX REPLACE ".*L\"([^\"]+)\".*" "\\1" KORVANE_PUBLISHER_URL "${publisherDefinition}")
+configure_file(resources/readme-zh.txt ${CMAKE_CURRENT_BINARY_DIR}/说明.txt @ONLY NEWLINE_STYLE CRLF)
+install(TARGETS korvane RUNTIME DESTINATION .)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/说明.txt DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_FILE_NAME "${KORVANE_EXE_NAME}")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+include(CPack)
+
 # The end-to-end bench runs the program under Wine: only where it is cross-compiled on Linux.
 if(CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
   enable_testing()
   add_subdirectory(tests/e2e)
+  add_test(NAME package COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/check_package.sh ${CMAKE_CURRENT_BINARY_DIR}
+                                $<TARGET_FILE:korvane>)
 endif()

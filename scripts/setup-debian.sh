@@ -7,8 +7,7 @@ packages=(
   cmake make g++ libgtest-dev             # host build and unit tests
   g++-mingw-w64-x86-64-win32              # the Windows program
   wine wine64 xvfb fonts-wqy-zenhei        # running it: Wine, a virtual display, Chinese glyphs
-  imagemagick x11-apps                     # screenshots
-  zip                                      # the package for users
+  imagemagick x11-utils                    # screenshots, checking for a display
 )
 
 missing=()

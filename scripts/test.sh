@@ -7,4 +7,4 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 bash scripts/build.sh
 ctest --test-dir build/host --output-on-failure
-ctest --test-dir build/win --output-on-failure
+ctest --test-dir build/win --output-on-failure --verbose

@@ -151,6 +151,10 @@ ScenarioRegistrar::ScenarioRegistrar(const char* name, ScenarioFunction function
     Scenarios().push_back({name, function});
 }
 
+void Say(const std::string& line) {
+    Print(line);
+}
+
 std::wstring DriverFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -126,6 +126,9 @@ bool WaitUntil(Condition condition, DWORD timeoutMs) {
     }
 }
 
+// Writes a line to the driver's output (UTF-8), for scenarios that show what they do, like the demo.
+void Say(const std::string& line);
+
 // The folder the driver runs from (with a trailing backslash): the program and the probe lie beside it.
 std::wstring DriverFolder();
 

@@ -351,9 +351,27 @@ void Program::Answer(const MessageBoxView& box, int buttonId) const {
     }
 }
 
+void Program::ClickAboutMenu() const {
+    // Two clicks on the same spot within the double-click time make a double-click on the menu bar,
+    // which chooses nothing: space them as a person would.
+    Sleep(GetDoubleClickTime() + 50);
+    BringToFront();
+    POINT clientOrigin = {0, 0};
+    ClientToScreen(main_, &clientOrigin);
+    ClickAtScreen({clientOrigin.x + 20, clientOrigin.y - GetSystemMetrics(SM_CYMENU) / 2});
+}
+
 bool Program::SaveScreenshot(const std::wstring& bmpPath) const {
+    return SaveScreenshotOf({main_}, bmpPath);
+}
+
+bool SaveScreenshotOf(const std::vector<HWND>& windows, const std::wstring& bmpPath) {
     RECT rect = {};
-    GetWindowRect(main_, &rect);
+    for (HWND window : windows) {
+        RECT windowRect = {};
+        if (!GetWindowRect(window, &windowRect)) return false;
+        UnionRect(&rect, &rect, &windowRect);
+    }
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return false;

@@ -72,6 +72,8 @@ public:
     void Click(int id) const;
     void DoubleClick(int id) const;
     void ClickAtScreen(POINT point, int clicks = 1) const;
+    // A click on 关于程序, the menu bar's only item, at the left of the bar just above the client area.
+    void ClickAboutMenu() const;
 
     // ---- message boxes ----
     // Waits for a message box owned by the main window.
@@ -92,6 +94,10 @@ private:
     DWORD uiThreadId_ = 0;
     HWND main_ = nullptr;
 };
+
+// Saves the part of the screen that the windows cover together (for a window with its message box over
+// it, say) as a 24-bit BMP.
+bool SaveScreenshotOf(const std::vector<HWND>& windows, const std::wstring& bmpPath);
 
 // Key presses through SendInput, to whichever window has the focus.
 // `vk` with optional modifiers held down around it (e.g. {VK_SHIFT}).

@@ -45,15 +45,7 @@ if [[ ! -f $bench_dir/firewall_recorder.dll ]]; then
     echo "e2e: firewall_recorder.dll is not beside the driver; build first (cmake --build build/win)" >&2
     exit 2
 fi
-recorder_classes=""
-for clsid in '{E2B3C97F-6AE1-41AC-817A-F6F92166D7DD}' '{2C5BC43E-3369-4C33-AB0C-BE9469677AF4}'; do
-    recorder_classes+="[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$clsid\\InprocServer32]
-@=\"C:\\\\korvane\\\\firewall_recorder.dll\"
-\"ThreadingModel\"=\"Both\"
-
-"
-done
-wine_env_import_reg "$recorder_classes" || exit 2
+wine_env_register_firewall_recorder 'C:\korvane\firewall_recorder.dll' || exit 2
 echo "e2e: prefix ready in $((SECONDS - started)) s (DISPLAY $DISPLAY)" >&2
 
 status=0
@@ -62,16 +54,18 @@ if ((status == 124 || status == 137)); then
     echo "e2e: the driver did not finish within 300 s and was stopped" >&2
 fi
 
-screenshot="$bench_dir/screenshots/main-window.bmp"
-if [[ -f $screenshot ]]; then
+# Screenshots the scenarios took, as PNG files in the build folder.
+for screenshot in "$bench_dir"/screenshots/*.bmp; do
+    [[ -f $screenshot ]] || continue
     mkdir -p "$build_dir/screenshots"
+    name=$(basename "$screenshot" .bmp)
     if command -v convert >/dev/null 2>&1 &&
-        timeout 30 convert "$screenshot" "$build_dir/screenshots/main-window.png" 2>/dev/null; then
-        echo "e2e: screenshot saved as $build_dir/screenshots/main-window.png" >&2
+        timeout 30 convert "$screenshot" "$build_dir/screenshots/$name.png" 2>/dev/null; then
+        echo "e2e: screenshot saved as $build_dir/screenshots/$name.png" >&2
     else
-        cp "$screenshot" "$build_dir/screenshots/main-window.bmp"
-        echo "e2e: ImageMagick's convert unavailable; screenshot left as $build_dir/screenshots/main-window.bmp" >&2
+        cp "$screenshot" "$build_dir/screenshots/$name.bmp"
+        echo "e2e: ImageMagick's convert unavailable; screenshot left as $build_dir/screenshots/$name.bmp" >&2
     fi
-fi
+done
 echo "e2e: finished in $((SECONDS - started)) s" >&2
 exit "$status"

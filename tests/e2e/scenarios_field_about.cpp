@@ -113,21 +113,9 @@ void RaiseMainOver(const Program& program, int id) {
     e2e::WaitUntil([&] { return GetAncestor(WindowFromPoint(centre), GA_ROOT) == program.MainWindow(); }, kSettleMs);
 }
 
-// Asks for the About window the way a person does: a click on 关于程序, the menu bar's only item,
-// which starts at the left of the bar just above the client area.
-void ClickAboutMenu(const Program& program) {
-    // Two clicks on the same spot within the double-click time make a double-click on the menu bar,
-    // which chooses nothing: space them as a person would.
-    Sleep(GetDoubleClickTime() + 50);
-    program.BringToFront();
-    POINT clientOrigin = {0, 0};
-    ClientToScreen(program.MainWindow(), &clientOrigin);
-    program.ClickAtScreen({clientOrigin.x + 20, clientOrigin.y - GetSystemMetrics(SM_CYMENU) / 2});
-}
-
 // Opens the About window and returns it; ends the scenario when none appears.
 HWND OpenAbout(const Program& program) {
-    ClickAboutMenu(program);
+    program.ClickAboutMenu();
     std::vector<HWND> windows;
     e2e::WaitUntil([&] { return !(windows = AboutWindows(program)).empty(); }, kSettleMs);
     REQUIRE_MSG(!windows.empty(), "a click on 关于程序 opened no About window");
@@ -362,7 +350,7 @@ SCENARIO(about_opens_once_at_its_layout) {
     Program program;
     const HWND about = OpenAbout(program);
     // Asked for again while open: the same window, brought back to the front.
-    ClickAboutMenu(program);
+    program.ClickAboutMenu();
     e2e::WaitUntil([&] { return GetForegroundWindow() == about; }, kSettleMs);
     CHECK_MSG(GetForegroundWindow() == about, "the About window did not come to the front when asked for again");
     Sleep(300);  // a second window, if any, would have shown by now
