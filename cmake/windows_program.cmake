@@ -10,6 +10,7 @@ add_executable(korvane WIN32
   platform/win32/firewall_win32.cpp
   platform/win32/platform_win32.cpp
   platform/win32/script_shell_win32.cpp
+  ui/control_placement_win32.cpp
   ui/dpi_win32.cpp
   ui/window_win32.cpp
   ui/main_window_win32.cpp

@@ -3,6 +3,7 @@
 #include "resources/resource_ids.h"
 #include "ui/application_win32.h"
 #include "ui/control_ids.h"
+#include "ui/control_placement_win32.h"
 #include "ui/dpi_win32.h"
 #include "ui/layout.h"
 
@@ -13,8 +14,9 @@ namespace {
 // A fixed border, like the main window.
 constexpr DWORD kAboutStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-// Each label is one line high: text running past its right end is cut there rather than wrapped onto a
-// hidden second line, which would take whole words with it and let the next line's tops show below.
+// Each label is one line, widened to its text where needed (PlaceControls); text that would still run past
+// the window's edge is cut there rather than wrapped onto a hidden second line, which would take whole
+// words with it and let the next line's tops show below.
 constexpr DWORD kLabelStyle = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
 
 struct AboutControl {
@@ -106,11 +108,8 @@ void AboutWindow::CreateFonts() {
 }
 
 void AboutWindow::ApplyLayout() {
-    for (std::size_t i = 0; i < kAboutLayoutCount; ++i) {
-        const TwipsRect& r = kAboutLayout[i].rect;
-        MoveWindow(GetDlgItem(hwnd_, kAboutLayout[i].id), TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_),
-                   TwipsToPixels(r.width, dpi_), TwipsToPixels(r.height, dpi_), TRUE);
-    }
+    PlaceControls(hwnd_, kAboutLayout, kAboutLayoutCount, TwipsToPixels(kAboutClientWidth, dpi_),
+                  TwipsToPixels(kAboutClientHeight, dpi_), dpi_);
 }
 
 SIZE AboutWindow::OuterSize() const {

@@ -1,5 +1,6 @@
 #include "ui/layout.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "ui/control_ids.h"
@@ -16,6 +17,10 @@ int TwipsToPixels(int twips, int dpi) {
 int FontPixelHeight(int hundredthsOfPoint, int dpi) {
     const int64_t product = static_cast<int64_t>(hundredthsOfPoint) * dpi;
     return static_cast<int>((product + 3600) / 7200);
+}
+
+int LabelLengthForText(int start, int designed, int needed, int end) {
+    return std::max(designed, std::min(needed, end - start));
 }
 
 namespace {

@@ -39,4 +39,10 @@ constexpr int kAboutTitleFontSize = 1200;  // the About window's Label1
 // Pixel height of a font of `hundredthsOfPoint` at `dpi` (as a negative LOGFONT height means: character height).
 int FontPixelHeight(int hundredthsOfPoint, int dpi);
 
+// A label's width or height in pixels along one side, from `start` (its left or top): `designed` while its
+// text, `needed` long in its font, fits in that; otherwise `needed`, as a label that sizes itself to its text
+// would be, but not past `end` (the client area's right or bottom edge). Never less than designed.
+// Glyph widths do not scale exactly with the DPI, and the fonts found on a machine are not the designer's.
+int LabelLengthForText(int start, int designed, int needed, int end);
+
 }  // namespace korvane

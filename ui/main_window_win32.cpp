@@ -9,6 +9,7 @@
 #include "ui/app_identity.h"
 #include "ui/application_win32.h"
 #include "ui/control_ids.h"
+#include "ui/control_placement_win32.h"
 #include "ui/dpi_win32.h"
 #include "ui/layout.h"
 #include "ui/new_port_field_win32.h"
@@ -145,11 +146,8 @@ void MainWindow::CreateFonts() {
 }
 
 void MainWindow::ApplyLayout() {
-    for (std::size_t i = 0; i < kMainLayoutCount; ++i) {
-        const TwipsRect& r = kMainLayout[i].rect;
-        MoveWindow(Control(kMainLayout[i].id), TwipsToPixels(r.left, dpi_), TwipsToPixels(r.top, dpi_),
-                   TwipsToPixels(r.width, dpi_), TwipsToPixels(r.height, dpi_), TRUE);
-    }
+    PlaceControls(hwnd_, kMainLayout, kMainLayoutCount, TwipsToPixels(kMainClientWidth, dpi_),
+                  TwipsToPixels(kMainClientHeight, dpi_), dpi_);
 }
 
 void MainWindow::ResizeToClientArea(int x, int y) {

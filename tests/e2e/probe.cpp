@@ -2,7 +2,9 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <utility>
 
 #include "bench.h"
 #include "probe/probe_report.h"
@@ -83,6 +85,7 @@ WindowFacts Convert(const probe::WindowFacts& raw) {
     WindowFacts facts;
     facts.window = reinterpret_cast<HWND>(raw.window);
     facts.className = Text(raw.className, probe::kTextLength);
+    facts.dpi = raw.dpi;
     facts.hasMenu = raw.hasMenu != 0;
     facts.menuItemCount = raw.menuItemCount;
     for (int i = 0; i < raw.menuItemCount && i < probe::kMaxMenuItems; ++i) {
@@ -103,12 +106,111 @@ WindowFacts Convert(const probe::WindowFacts& raw) {
         converted.font.weight = control.font.weight;
         converted.font.italic = control.font.italic != 0;
         converted.font.charset = control.font.charset;
+        converted.style = control.style;
+        const probe::TextFacts& text = control.text;
+        converted.text.text = Text(text.text, probe::kTextLength);
+        converted.text.clientWidth = text.clientWidth;
+        converted.text.clientHeight = text.clientHeight;
+        converted.text.textWidth = text.textWidth;
+        converted.text.textHeight = text.textHeight;
+        converted.text.textInkBottom = text.textInkBottom;
+        converted.text.sampleWidth = text.sampleWidth;
+        converted.text.sampleHeight = text.sampleHeight;
+        converted.text.sampleInkBottom = text.sampleInkBottom;
+        converted.text.formatWidth = text.formatWidth;
+        converted.text.formatHeight = text.formatHeight;
         facts.controls.push_back(converted);
     }
     return facts;
 }
 
+// Room a push button keeps free at each side of its caption for its 3-D border and the focus rectangle
+// inside it, and a group box before and after its caption for the corner of its frame, at 96 DPI.
+constexpr int kButtonMargin96 = 4;
+constexpr int kGroupBoxMargin96 = 8;
+
+bool IsTextStatic(const ControlFacts& control) {
+    switch (control.style & SS_TYPEMASK) {
+        case SS_LEFT:
+        case SS_CENTER:
+        case SS_RIGHT:
+        case SS_SIMPLE:
+        case SS_LEFTNOWORDWRAP:
+            return control.IsClass(L"Static");
+        default:
+            return false;  // pictures, frames and rectangles
+    }
+}
+
+// Collects "<control>: <what> <needed> px, room for <room> px <direction>" for each size that does not fit.
+class ClipReport {
+public:
+    void Check(const ControlFacts& control, const std::string& what, int needed, int room, const char* direction) {
+        if (needed <= room) return;
+        lines_.push_back(ControlName(control.id) + ": " + what + " " + std::to_string(needed) + " px, room for " +
+                         std::to_string(room) + " px " + direction);
+    }
+    std::vector<std::string> Lines() && { return std::move(lines_); }
+
+private:
+    std::vector<std::string> lines_;
+};
+
 }  // namespace
+
+bool ControlFacts::IsClass(const wchar_t* name) const { return _wcsicmp(className.c_str(), name) == 0; }
+
+bool ControlFacts::IsLeftAlignedLabel() const {
+    const DWORD type = style & SS_TYPEMASK;
+    return IsClass(L"Static") && (type == SS_LEFT || type == SS_LEFTNOWORDWRAP);
+}
+
+std::vector<std::string> ClippedTexts(const WindowFacts& window) {
+    ClipReport report;
+    const auto scaled = [&](int pixelsAt96) { return MulDiv(pixelsAt96, window.dpi, 96); };
+    for (const ControlFacts& control : window.controls) {
+        const TextFacts& t = control.text;
+        const std::string quoted = Quote(t.text);
+        if (control.IsClass(L"Edit")) {
+            // A single-line edit draws its line from the top of its formatting rectangle. Its digits must
+            // show whole; the bottom of the line beneath them (the font's descent) may be cut.
+            if (control.style & ES_MULTILINE) continue;
+            report.Check(control, "\"65535\" is", t.sampleWidth, t.formatWidth, "across");
+            report.Check(control, "\"65535\" reaches", t.sampleInkBottom, t.formatHeight, "down");
+        } else if (t.text.empty()) {
+            continue;
+        } else if (IsTextStatic(control)) {
+            // Drawn from the top left of the client area.
+            report.Check(control, quoted + " is", t.textWidth, t.clientWidth, "across");
+            report.Check(control, quoted + " reaches", t.textInkBottom, t.clientHeight, "down");
+        } else if (control.IsClass(L"Button") && (control.style & BS_TYPEMASK) == BS_GROUPBOX) {
+            report.Check(control, quoted + " is", t.textWidth, t.clientWidth - 2 * scaled(kGroupBoxMargin96), "across");
+        } else if (control.IsClass(L"Button") && ((control.style & BS_TYPEMASK) == BS_PUSHBUTTON ||
+                                                  (control.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)) {
+            // The caption's line is centred inside the border.
+            const int margins = 2 * scaled(kButtonMargin96);
+            report.Check(control, quoted + " is", t.textWidth, t.clientWidth - margins, "across");
+            report.Check(control, quoted + " is", t.textHeight, t.clientHeight - margins, "down");
+        }
+    }
+    return std::move(report).Lines();
+}
+
+ClientRect ExpectedPlacement(const korvane::ControlPlacement& placement, const ControlFacts& control, int dpi,
+                             SIZE client) {
+    using korvane::TwipsToPixels;
+    const korvane::TwipsRect& designed = placement.rect;
+    ClientRect rect = {TwipsToPixels(designed.left, dpi), TwipsToPixels(designed.top, dpi),
+                       TwipsToPixels(designed.width, dpi), TwipsToPixels(designed.height, dpi)};
+    if (!control.IsLeftAlignedLabel()) return rect;
+    if (control.text.textWidth > rect.width) {
+        rect.width = std::max(rect.width, std::min(control.text.textWidth, static_cast<int>(client.cx) - rect.left));
+    }
+    if (control.text.textHeight > rect.height) {
+        rect.height = std::max(rect.height, std::min(control.text.textHeight, static_cast<int>(client.cy) - rect.top));
+    }
+    return rect;
+}
 
 const ControlFacts& WindowFacts::Control(int id) const {
     for (const ControlFacts& control : controls) {

@@ -142,6 +142,24 @@ std::string ControlName(int id) {
             return "Label2";
         case kIdLabel3:
             return "Label3";
+        case kIdAboutLabel1:
+            return "About Label1";
+        case kIdAboutLabel2:
+            return "About Label2";
+        case kIdAboutLabel3:
+            return "About Label3";
+        case kIdAboutLabel4:
+            return "About Label4";
+        case kIdAboutLabel5:
+            return "About Label5";
+        case kIdAboutLabel6:
+            return "About Label6";
+        case kIdAboutLabel7:
+            return "About Label7";
+        case kIdAboutLabel8:
+            return "About Label8";
+        case kIdAboutLine1:
+            return "About Line1";
         case 0:
             return "no control";
         case -1:

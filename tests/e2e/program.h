@@ -15,7 +15,8 @@ namespace e2e {
 // The program's .exe beside the driver (the one .exe there whose name starts with "Korvane").
 std::wstring ProgramPath();
 
-// Name of a control of the main window for messages ("Text2", "Command1 (修改)"), or its number.
+// Name of a control of the program's windows for messages ("Text2", "Command1 (修改)", "About Label1"),
+// or its number.
 std::string ControlName(int id);
 
 struct ClientRect {

@@ -386,16 +386,16 @@ SCENARIO(about_opens_once_at_its_layout) {
         CHECK_EQ(TextOf(control), std::wstring(expected.text));
         CHECK(IsWindowVisible(control) != FALSE);
     }
+    // Each control at its designed rectangle; a label only grows where its text would not fit it.
+    const std::vector<e2e::WindowFacts> windows = e2e::ProbeWindows(program);
+    const e2e::WindowFacts& facts = e2e::FactsOf(windows, about);
     for (std::size_t i = 0; i < kAboutLayoutCount; ++i) {
         const ControlPlacement& placement = kAboutLayout[i];
-        e2e::Context context("About control " + std::to_string(placement.id));
+        e2e::Context context(e2e::ControlName(placement.id));
         HWND control = GetDlgItem(about, placement.id);
         if (!control) continue;
-        const e2e::ClientRect expected = {TwipsToPixels(placement.rect.left, 96),
-                                          TwipsToPixels(placement.rect.top, 96),
-                                          TwipsToPixels(placement.rect.width, 96),
-                                          TwipsToPixels(placement.rect.height, 96)};
-        CHECK_EQ(RectInClientOf(about, control), expected);
+        CHECK_EQ(RectInClientOf(about, control),
+                 e2e::ExpectedPlacement(placement, facts.Control(placement.id), 96, {client.right, client.bottom}));
     }
     // Line1: from (40, 32) to (232, 32) at 96 DPI, one pixel thick.
     if (HWND line = GetDlgItem(about, kIdAboutLine1)) {

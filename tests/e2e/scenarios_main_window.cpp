@@ -44,12 +44,14 @@ SCENARIO(main_window_layout_96dpi) {
     CHECK_EQ(client.cy, TwipsToPixels(kMainClientHeight, 96));
     CHECK_EQ(client.cx, 326);  // the designed 4890 x 3975 twips at 15 twips a pixel
     CHECK_EQ(client.cy, 265);
+    // Each control at its designed rectangle; a label only grows where its text would not fit it.
+    const std::vector<WindowFacts> windows = ProbeWindows(program);
+    const WindowFacts& main = FactsOf(windows, program.MainWindow());
     for (size_t i = 0; i < kMainLayoutCount; ++i) {
         const ControlPlacement& placement = kMainLayout[i];
         Context context(ControlName(placement.id));
-        const ClientRect expected = {TwipsToPixels(placement.rect.left, 96), TwipsToPixels(placement.rect.top, 96),
-                                     TwipsToPixels(placement.rect.width, 96), TwipsToPixels(placement.rect.height, 96)};
-        CHECK_EQ(program.RectInClient(placement.id), expected);
+        CHECK_EQ(program.RectInClient(placement.id),
+                 ExpectedPlacement(placement, main.Control(placement.id), 96, client));
         CHECK(program.IsVisible(placement.id));
     }
 }

@@ -28,6 +28,26 @@ TEST(FontPixelHeight, FollowsPointSizeAndDpi) {
     EXPECT_EQ(FontPixelHeight(900, 144), 18);
 }
 
+TEST(LabelLengthForText, KeepsTheDesignedLengthWhileTheTextFits) {
+    EXPECT_EQ(LabelLengthForText(64, 153, 120, 270), 153);
+    EXPECT_EQ(LabelLengthForText(64, 153, 153, 270), 153);  // exactly as long as the text
+    EXPECT_EQ(LabelLengthForText(64, 153, 0, 270), 153);    // no text
+}
+
+TEST(LabelLengthForText, GrowsToTheTextUpToTheClientEdge) {
+    // About's Label1 at 96 DPI: 153 px designed at x 64, its text 193 px, the client area 270 px wide.
+    EXPECT_EQ(LabelLengthForText(64, 153, 193, 270), 193);
+    EXPECT_EQ(LabelLengthForText(64, 153, 206, 270), 206);  // ends on the edge itself
+    EXPECT_EQ(LabelLengthForText(64, 153, 400, 270), 206);  // cut at the edge
+    EXPECT_EQ(LabelLengthForText(8, 17, 20, 161), 20);      // a line taller than the label
+}
+
+TEST(LabelLengthForText, NeverShrinksADesignedLabel) {
+    // A label designed past the edge keeps its length: growing it stops at the edge, but never cuts it.
+    EXPECT_EQ(LabelLengthForText(200, 100, 150, 270), 100);
+    EXPECT_EQ(LabelLengthForText(300, 100, 150, 270), 100);
+}
+
 TEST(MainLayout, ControlsInsideFramesAreResolvedToTheClientArea) {
     auto find = [](int id) {
         for (std::size_t i = 0; i < kMainLayoutCount; ++i)
