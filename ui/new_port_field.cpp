@@ -1,5 +1,7 @@
 #include "ui/new_port_field.h"
 
+#include "port/port_text.h"
+
 namespace korvane {
 
 bool AcceptsTypedCharacter(char32_t code) {
@@ -7,11 +9,8 @@ bool AcceptsTypedCharacter(char32_t code) {
 }
 
 bool AcceptsPastedText(const std::wstring& text) {
-    if (text.empty()) return false;
-    for (wchar_t c : text) {
-        if (!AcceptsTypedCharacter(static_cast<char32_t>(c))) return false;
-    }
-    return true;
+    // The same test 修改 applies before anything is written.
+    return IsPlainDigits(text);
 }
 
 }  // namespace korvane
