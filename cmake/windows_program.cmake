@@ -48,4 +48,5 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
   add_subdirectory(tests/e2e)
   add_test(NAME package COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/check_package.sh ${CMAKE_CURRENT_BINARY_DIR}
                                 $<TARGET_FILE:korvane>)
+  add_subdirectory(tests/benchmark)
 endif()
