@@ -126,7 +126,11 @@ void MainWindow::CreateControls() {
                                        0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)),
                                        instance_, nullptr);
         // Stack each control below the previous one, whatever order the system inserts new windows in.
-        SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Windows and Wine put a new child at the bottom, where it already belongs: moving it anyway
+        // costs a round of window messages per control at start-up.
+        if (GetWindow(control, GW_HWNDPREV) != (above == HWND_TOP ? nullptr : above)) {
+            SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
         above = control;
     }
     SetWindowSubclass(Control(kIdRizhi), &LogBoxProcedure, 0, 0);

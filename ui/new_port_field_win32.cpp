@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <imm.h>
+#include <windowsx.h>
 
 #include <cwchar>
 #include <memory>
@@ -77,6 +78,7 @@ private:
     LRESULT OnKeyDown(WPARAM wParam, LPARAM lParam);
     LRESULT OnPaste();
     LRESULT OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
     LRESULT OnNcDestroy(WPARAM wParam, LPARAM lParam);
 
     void CreateTooltip();
@@ -86,13 +88,13 @@ private:
 
     HWND edit_;
     HWND tooltip_ = nullptr;
+    bool tooltipAttempted_ = false;
 };
 
 void NewPortField::Attach(HWND edit) {
     auto field = std::make_unique<NewPortField>(edit);
     if (!SetWindowSubclass(edit, &NewPortField::Procedure, 0, reinterpret_cast<DWORD_PTR>(field.get()))) return;
-    NewPortField* attached = field.release();  // deleted on WM_NCDESTROY
-    attached->CreateTooltip();
+    field.release();  // deleted on WM_NCDESTROY
     // Text composed in an input method need not reach an edit box as characters it can check; a field
     // for ASCII digits needs no input method, so it gets no input context and keys arrive as they are.
     ImmAssociateContextEx(edit, nullptr, 0);
@@ -136,6 +138,8 @@ LRESULT NewPortField::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_LBUTTONDBLCLK:
         case WM_NCLBUTTONDBLCLK:
             return OnDoubleClick(message, wParam, lParam);
+        case WM_MOUSEMOVE:
+            return OnMouseMove(wParam, lParam);
         case WM_NCDESTROY:
             return OnNcDestroy(wParam, lParam);
         default:
@@ -181,6 +185,28 @@ LRESULT NewPortField::OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam) 
     const LRESULT result = Default(message, wParam, lParam);
     SetWindowTextW(edit_, L"");
     return result;
+}
+
+LRESULT NewPortField::OnMouseMove(WPARAM wParam, LPARAM lParam) {
+    // The tooltip is made when the pointer first comes over the field rather than with the window: it is
+    // a window of its own, which costs start-up time, and no one sees it before hovering here. This first
+    // move is handed to it directly; the later ones reach it through the subclass TTF_SUBCLASS installs.
+    if (!tooltipAttempted_) {
+        tooltipAttempted_ = true;
+        CreateTooltip();
+        if (tooltip_) {
+            MSG move = {};
+            move.hwnd = edit_;
+            move.message = WM_MOUSEMOVE;
+            move.wParam = wParam;
+            move.lParam = lParam;
+            move.time = static_cast<DWORD>(GetMessageTime());
+            const DWORD position = GetMessagePos();
+            move.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+            SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+        }
+    }
+    return Default(WM_MOUSEMOVE, wParam, lParam);
 }
 
 LRESULT NewPortField::OnNcDestroy(WPARAM wParam, LPARAM lParam) {
