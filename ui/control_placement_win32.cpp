@@ -1,5 +1,7 @@
 #include "ui/control_placement_win32.h"
 
+#include "ui/window_win32.h"
+
 #include <string>
 #include <vector>
 
@@ -12,13 +14,6 @@ bool IsLeftAlignedLabel(HWND control) {
     GetClassNameW(control, className, 16);
     const LONG type = GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK;
     return lstrcmpiW(className, L"Static") == 0 && (type == SS_LEFT || type == SS_LEFTNOWORDWRAP);
-}
-
-std::wstring TextOf(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
-    const int copied = GetWindowTextW(control, buffer.data(), length + 1);
-    return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
 
 // The control's device context with its own font selected, for as long as this lives.
@@ -44,7 +39,7 @@ private:
 
 // Size of the label's text as one line in its font, as the label itself draws it; nothing for no text.
 SIZE TextSize(HWND label) {
-    const std::wstring text = TextOf(label);
+    const std::wstring text = WindowTextOf(label);
     ControlTextContext context(label);
     if (text.empty() || !context.Get()) return SIZE{0, 0};
     const UINT prefix = (GetWindowLongW(label, GWL_STYLE) & SS_NOPREFIX) ? DT_NOPREFIX : 0;

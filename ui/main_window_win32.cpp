@@ -211,11 +211,7 @@ LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
 }
 
 std::wstring MainWindow::ControlText(int id) const {
-    HWND control = Control(id);
-    const int length = GetWindowTextLengthW(control);
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
-    const int copied = GetWindowTextW(control, buffer.data(), length + 1);
-    return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return WindowTextOf(Control(id));
 }
 
 std::wstring MainWindow::NewPortText() const {

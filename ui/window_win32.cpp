@@ -1,6 +1,15 @@
 #include "ui/window_win32.h"
 
+#include <vector>
+
 namespace korvane {
+
+std::wstring WindowTextOf(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+    const int copied = GetWindowTextW(window, buffer.data(), length + 1);
+    return std::wstring(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
+}
 
 bool Window::RegisterWindowClass(HINSTANCE instance, const wchar_t* className, HICON icon) {
     WNDCLASSEXW existing = {};

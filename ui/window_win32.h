@@ -4,7 +4,12 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace korvane {
+
+// The whole text of a window or control.
+std::wstring WindowTextOf(HWND window);
 
 class Window {
 public:
