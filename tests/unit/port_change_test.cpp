@@ -118,49 +118,41 @@ TEST_F(PortChangeTest, RestartThatCannotStartIsReportedAndTheChangeStaysLogged) 
                             L"0x80070002）\r\n");
 }
 
+// Runs 修改 with `text` on a fresh machine and checks that it was refused with `prompt`: a critical box,
+// Text2 back to 10010, the log untouched, and nothing asked of the registry.
+void ExpectRefused(const std::wstring& text, const std::wstring& prompt) {
+    FakeWorld world;
+    world.registry[kRdpTcpPortPath] = Dword(3389);
+    FakePlatform platform(world);
+    FakeView view;
+    view.log = kStartLog;
+    view.newPort = text;
+    RunPortChange(platform, view);
+    SCOPED_TRACE(text.substr(0, 30));
+    ASSERT_EQ(world.messages.size(), 1u);
+    EXPECT_EQ(world.messages[0].prompt, prompt);
+    EXPECT_EQ(world.messages[0].title, L"错误");
+    EXPECT_EQ(world.messages[0].style, 16);
+    EXPECT_EQ(view.newPort, L"10010");
+    EXPECT_EQ(view.log, kStartLog);
+    const std::vector<std::wstring> onlyTheShell = {L"create shell", L"message 错误"};
+    EXPECT_EQ(world.calls, onlyTheShell);
+}
+
 TEST_F(PortChangeTest, HighestPortIsAcceptedAndAnythingAboveIsRefusedUntouched) {
     Change(L"65535");
     EXPECT_EQ(world.registry[kTdsPortPath], Dword(65535));
 
     for (const std::wstring& tooHigh : {std::wstring(L"65536"), std::wstring(20, L'9'), std::wstring(100000, L'9'),
                                         std::wstring(L"0000065536")}) {
-        FakeWorld fresh;
-        fresh.registry[kRdpTcpPortPath] = Dword(3389);
-        FakePlatform freshPlatform(fresh);
-        FakeView freshView;
-        freshView.log = kStartLog;
-        freshView.newPort = tooHigh;
-        RunPortChange(freshPlatform, freshView);
-        SCOPED_TRACE(tooHigh.substr(0, 30));
-        ASSERT_EQ(fresh.messages.size(), 1u);
-        EXPECT_EQ(fresh.messages[0].prompt, kLimitPrompt);
-        EXPECT_EQ(fresh.messages[0].title, L"错误");
-        EXPECT_EQ(fresh.messages[0].style, 16);
-        EXPECT_EQ(freshView.newPort, L"10010");
-        EXPECT_EQ(freshView.log, kStartLog);
-        const std::vector<std::wstring> onlyTheShell = {L"create shell", L"message 错误"};
-        EXPECT_EQ(fresh.calls, onlyTheShell);
+        ExpectRefused(tooHigh, kLimitPrompt);
     }
 }
 
 TEST_F(PortChangeTest, TextThatIsNotAPlainPortIsRefusedBeforeAnyRegistryAccess) {
     for (const std::wstring bad : {L"", L"0", L"00000", L"12a", L" 3390", L"3390 ", L"+3390", L"-1", L"3.5", L"1e3",
                                     L"0x10", L"３３９０", L"3390\r\n", L"3\x0660"}) {
-        FakeWorld fresh;
-        fresh.registry[kRdpTcpPortPath] = Dword(3389);
-        FakePlatform freshPlatform(fresh);
-        FakeView freshView;
-        freshView.log = kStartLog;
-        freshView.newPort = bad;
-        RunPortChange(freshPlatform, freshView);
-        SCOPED_TRACE(bad);
-        ASSERT_EQ(fresh.messages.size(), 1u);
-        EXPECT_EQ(fresh.messages[0].prompt, kNotAPortPrompt);
-        EXPECT_EQ(fresh.messages[0].title, L"错误");
-        EXPECT_EQ(fresh.messages[0].style, 16);
-        EXPECT_EQ(freshView.newPort, L"10010");
-        EXPECT_EQ(freshView.log, kStartLog);
-        EXPECT_EQ(fresh.calls.size(), 2u) << "nothing but the shell and the message";
+        ExpectRefused(bad, kNotAPortPrompt);
     }
 }
 
