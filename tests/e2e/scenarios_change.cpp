@@ -183,8 +183,20 @@ SCENARIO(two_changes_in_a_row_and_the_same_port_twice) {
     ExpectRegistry(3391, L"3391");
     CHECK_EQ(e2e::ReadRegistryValue(kFirewallListPath + L"3390:TCP"),
              RegistryValue::String(L"3390:TCP:*:Enabled:新的远程连接端口"));
-    CHECK_EQ(program.Text(kIdRizhi), kStartLog + SuccessLines(L"3390") + SuccessLines(L"3391") + SuccessLines(L"3391"));
+    const std::wstring log = program.Text(kIdRizhi);
+    CHECK_EQ(log, kStartLog + SuccessLines(L"3390") + SuccessLines(L"3391") + SuccessLines(L"3391"));
     CHECK_EQ(program.Text(kIdText1), std::wstring(L"3389"));
+
+    // Thirteen lines do not fit the log box: it has scrolled so that the newest one is in view.
+    HWND box = program.Control(kIdRizhi);
+    const LRESULT lastLineStart = SendMessageW(box, EM_LINEINDEX, SendMessageW(box, EM_GETLINECOUNT, 0, 0) - 2, 0);
+    const LRESULT position = SendMessageW(box, EM_POSFROMCHAR, lastLineStart, 0);
+    RECT client = {};
+    GetClientRect(box, &client);
+    const int top = static_cast<short>(HIWORD(position));
+    CHECK_MSG(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0) > 0, "the log box did not scroll");
+    CHECK_MSG(top >= 0 && top < client.bottom, "the newest log line starts at y " + std::to_string(top) +
+                                                   ", outside the box's " + std::to_string(client.bottom) + " px");
 }
 
 SCENARIO(ports_above_the_limit_are_refused_and_nothing_is_written) {
