@@ -99,12 +99,15 @@ void AboutWindow::CreateControls() {
 
 void AboutWindow::CreateFonts() {
     // Label1 has a font of its own; every other label takes the window's default, as on the main window.
-    titleFont_.Reset(CreateSongtiFont(kAboutTitleFontSize, false, dpi_));
-    defaultFont_.Reset(CreateSongtiFont(kDefaultFontSize, false, dpi_));
+    // The labels move to the new fonts before the old ones (after a DPI change) are deleted.
+    GdiObject<HFONT> title(CreateSongtiFont(kAboutTitleFontSize, false, dpi_));
+    GdiObject<HFONT> normal(CreateSongtiFont(kDefaultFontSize, false, dpi_));
     for (const AboutControl& control : kControls) {
-        HFONT font = control.id == kIdAboutLabel1 ? titleFont_.Get() : defaultFont_.Get();
+        HFONT font = control.id == kIdAboutLabel1 ? title.Get() : normal.Get();
         SendMessageW(GetDlgItem(hwnd_, control.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
+    titleFont_.Reset(title.Release());
+    defaultFont_.Reset(normal.Release());
 }
 
 void AboutWindow::ApplyLayout() {

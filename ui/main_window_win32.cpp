@@ -138,15 +138,17 @@ void MainWindow::CreateControls() {
 }
 
 void MainWindow::CreateFonts() {
-    portFont_.Reset(CreateSongtiFont(kPortFontSize, true, dpi_));
-    smallFont_.Reset(CreateSongtiFont(kSmallFontSize, false, dpi_));
-    defaultFont_.Reset(CreateSongtiFont(kDefaultFontSize, false, dpi_));
+    // The controls move to the new fonts before the old ones (after a DPI change) are deleted.
+    GdiObject<HFONT> port(CreateSongtiFont(kPortFontSize, true, dpi_));
+    GdiObject<HFONT> smallSize(CreateSongtiFont(kSmallFontSize, false, dpi_));
+    GdiObject<HFONT> normal(CreateSongtiFont(kDefaultFontSize, false, dpi_));
     for (const ControlKind& kind : kControls) {
-        HFONT font = kind.font == FontKind::Port ? portFont_.Get()
-                     : kind.font == FontKind::Small ? smallFont_.Get()
-                                                    : defaultFont_.Get();
+        HFONT font = kind.font == FontKind::Port ? port.Get() : kind.font == FontKind::Small ? smallSize.Get() : normal.Get();
         SendMessageW(Control(kind.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
+    portFont_.Reset(port.Release());
+    smallFont_.Reset(smallSize.Release());
+    defaultFont_.Reset(normal.Release());
 }
 
 void MainWindow::ApplyLayout() {

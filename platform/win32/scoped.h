@@ -107,6 +107,7 @@ public:
         handle_ = handle;
     }
     Handle Get() const { return handle_; }
+    Handle Release() { return std::exchange(handle_, nullptr); }
 
 private:
     Handle handle_;
