@@ -48,12 +48,12 @@ struct FirewallRule {
     std::wstring name;
     std::wstring description;
     std::wstring grouping;
-    std::wstring localPorts;                // plain decimal, for instance "3390"
-    int protocol = 6;                       // TCP
-    int direction = 1;                      // inbound
-    int action = 1;                         // allow
+    std::wstring localPorts;  // plain decimal, for instance "3390"
+    int protocol = 6;         // TCP
+    int direction = 1;        // inbound
+    int action = 1;           // allow
     bool enabled = true;
-    int profiles = 0x7FFFFFFF;              // all profiles
+    int profiles = 0x7FFFFFFF;  // all profiles
 };
 
 // The firewall policy object ("HNetCfg.FwPolicy2"), obtained for one run and released after it.

@@ -71,8 +71,8 @@ void OfferRestart(Platform& platform, MainView& view) {
     if (status) return;
     const std::wstring reason = DescribeFailure(status);
     AppendLogLine(view, L"重启失败：无法启动 " + shutdown + L" " + kRestartArguments + L"，" + reason);
-    platform.ShowMessage(L"远程端口已修改，但无法启动重启命令：\r\n" + shutdown + L" " + kRestartArguments + L"\r\n原因：" +
-                             reason + L"\r\n\r\n请手动重启计算机，新端口在重启后生效。",
+    platform.ShowMessage(L"远程端口已修改，但无法启动重启命令：\r\n" + shutdown + L" " + kRestartArguments +
+                             L"\r\n原因：" + reason + L"\r\n\r\n请手动重启计算机，新端口在重启后生效。",
                          kMessageCritical, kErrorTitle);
 }
 

@@ -56,8 +56,12 @@ FirewallRule FirewallRuleFor(const std::wstring& portText) {
 PortSettingsChange::PortSettingsChange(ScriptShell& shell, const std::wstring& portText) : shell_(shell) {
     settings_.push_back({L"Tds 端口", kTdsPortPath, L"REG_DWORD", portText, false, {}});
     settings_.push_back({L"RDP-Tcp 端口", kRdpTcpPortPath, L"REG_DWORD", portText, false, {}});
-    settings_.push_back({L"防火墙例外", kFirewallListPath + FirewallEntryName(portText), L"REG_SZ",
-                         FirewallEntryData(portText), false, {}});
+    settings_.push_back({L"防火墙例外",
+                         kFirewallListPath + FirewallEntryName(portText),
+                         L"REG_SZ",
+                         FirewallEntryData(portText),
+                         false,
+                         {}});
 }
 
 Status PortSettingsChange::ReadPrevious() {
@@ -101,7 +105,8 @@ void PortSettingsChange::Undo() {
 
 Status PortSettingsChange::Restore(const Setting& setting) {
     if (!setting.existed) return shell_.RegDelete(setting.path);
-    if (setting.previous.kind == RegValue::Kind::Text) return shell_.RegWrite(setting.path, setting.previous.text, L"REG_SZ");
+    if (setting.previous.kind == RegValue::Kind::Text)
+        return shell_.RegWrite(setting.path, setting.previous.text, L"REG_SZ");
     // The script shell object takes a DWORD as signed text: values above 2^31-1 go back as negative numbers.
     const int32_t asSigned = static_cast<int32_t>(setting.previous.number);
     return shell_.RegWrite(setting.path, std::to_wstring(asSigned), L"REG_DWORD");

@@ -45,14 +45,10 @@ const ControlPlacement kMainLayout[] = {
 const std::size_t kMainLayoutCount = sizeof kMainLayout / sizeof kMainLayout[0];
 
 const ControlPlacement kAboutLayout[] = {
-    {kIdAboutLabel1, {960, 120, 2295, 255}},
-    {kIdAboutLine1, {600, 480, 3480 - 600, 15}},
-    {kIdAboutLabel2, {120, 720, 3735, 255}},
-    {kIdAboutLabel3, {120, 960, 3735, 255}},
-    {kIdAboutLabel4, {120, 1200, 2895, 255}},
-    {kIdAboutLabel5, {120, 1440, 3015, 255}},
-    {kIdAboutLabel8, {120, 1680, 3855, 255}},
-    {kIdAboutLabel6, {2640, 1920, 1215, 255}},
+    {kIdAboutLabel1, {960, 120, 2295, 255}},   {kIdAboutLine1, {600, 480, 3480 - 600, 15}},
+    {kIdAboutLabel2, {120, 720, 3735, 255}},   {kIdAboutLabel3, {120, 960, 3735, 255}},
+    {kIdAboutLabel4, {120, 1200, 2895, 255}},  {kIdAboutLabel5, {120, 1440, 3015, 255}},
+    {kIdAboutLabel8, {120, 1680, 3855, 255}},  {kIdAboutLabel6, {2640, 1920, 1215, 255}},
     {kIdAboutLabel7, {1800, 2160, 2175, 255}},
 };
 const std::size_t kAboutLayoutCount = sizeof kAboutLayout / sizeof kAboutLayout[0];

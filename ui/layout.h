@@ -32,9 +32,9 @@ extern const ControlPlacement kAboutLayout[];
 extern const std::size_t kAboutLayoutCount;
 
 // Font sizes in hundredths of a point.
-constexpr int kPortFontSize = 2175;   // Text1, Text2: bold
-constexpr int kSmallFontSize = 1050;  // Label1, rizhi
-constexpr int kDefaultFontSize = 900;  // everything else
+constexpr int kPortFontSize = 2175;        // Text1, Text2: bold
+constexpr int kSmallFontSize = 1050;       // Label1, rizhi
+constexpr int kDefaultFontSize = 900;      // everything else
 constexpr int kAboutTitleFontSize = 1200;  // the About window's Label1
 // Pixel height of a font of `hundredthsOfPoint` at `dpi` (as a negative LOGFONT height means: character height).
 int FontPixelHeight(int hundredthsOfPoint, int dpi);

@@ -60,8 +60,8 @@ LRESULT CALLBACK LogBoxProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 }  // namespace
 
 bool MainWindow::Create() {
-    HICON icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0,
-                                               LR_DEFAULTSIZE | LR_SHARED));
+    HICON icon = static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     if (!RegisterWindowClass(instance_, kMainWindowClass, icon)) return false;
 
     HMENU menuBar = CreateMenu();
@@ -113,8 +113,8 @@ void MainWindow::OnCreate() {
 
     RECT work = {};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const SIZE outer = OuterSizeForClient(TwipsToPixels(kMainClientWidth, dpi_),
-                                          TwipsToPixels(kMainClientHeight, dpi_), kMainStyle, 0, true, dpi_);
+    const SIZE outer = OuterSizeForClient(TwipsToPixels(kMainClientWidth, dpi_), TwipsToPixels(kMainClientHeight, dpi_),
+                                          kMainStyle, 0, true, dpi_);
     ResizeToClientArea(work.left + (work.right - work.left - outer.cx) / 2,
                        work.top + (work.bottom - work.top - outer.cy) / 2);
 }
@@ -122,9 +122,9 @@ void MainWindow::OnCreate() {
 void MainWindow::CreateControls() {
     HWND above = HWND_TOP;
     for (const ControlKind& kind : kControls) {
-        HWND control = CreateWindowExW(kind.exStyle, kind.windowClass, kind.text, WS_CHILD | WS_VISIBLE | kind.style,
-                                       0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)),
-                                       instance_, nullptr);
+        HWND control =
+            CreateWindowExW(kind.exStyle, kind.windowClass, kind.text, WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0, 0,
+                            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kind.id)), instance_, nullptr);
         // Stack each control below the previous one, whatever order the system inserts new windows in.
         // Windows and Wine put a new child at the bottom, where it already belongs: moving it anyway
         // costs a round of window messages per control at start-up.
@@ -143,7 +143,9 @@ void MainWindow::CreateFonts() {
     GdiObject<HFONT> smallSize(CreateSongtiFont(kSmallFontSize, false, dpi_));
     GdiObject<HFONT> normal(CreateSongtiFont(kDefaultFontSize, false, dpi_));
     for (const ControlKind& kind : kControls) {
-        HFONT font = kind.font == FontKind::Port ? port.Get() : kind.font == FontKind::Small ? smallSize.Get() : normal.Get();
+        HFONT font = kind.font == FontKind::Port    ? port.Get()
+                     : kind.font == FontKind::Small ? smallSize.Get()
+                                                    : normal.Get();
         SendMessageW(Control(kind.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     portFont_.Reset(port.Release());
@@ -157,8 +159,8 @@ void MainWindow::ApplyLayout() {
 }
 
 void MainWindow::ResizeToClientArea(int x, int y) {
-    const SIZE outer = OuterSizeForClient(TwipsToPixels(kMainClientWidth, dpi_),
-                                          TwipsToPixels(kMainClientHeight, dpi_), kMainStyle, 0, true, dpi_);
+    const SIZE outer = OuterSizeForClient(TwipsToPixels(kMainClientWidth, dpi_), TwipsToPixels(kMainClientHeight, dpi_),
+                                          kMainStyle, 0, true, dpi_);
     SetWindowPos(hwnd_, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -198,7 +200,7 @@ void MainWindow::OnActivate(bool active) {
         return;
     }
     HWND focus = focusBeforeDeactivation_ && IsWindowEnabled(focusBeforeDeactivation_) ? focusBeforeDeactivation_
-                                                                                      : Control(kIdText2);
+                                                                                       : Control(kIdText2);
     SetFocus(focus);
 }
 

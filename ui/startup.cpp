@@ -14,7 +14,8 @@ void RunStartup(Platform& platform, MainView& view) {
     AppendLogLine(view, L"程序默认将远程端口设置为：" + view.NewPortText());
 
     if (!shell) {
-        AppendLogLine(view, L"无法读取当前远程端口：无法创建脚本宿主对象 wscript.shell，" + DescribeFailure(shellStatus));
+        AppendLogLine(view,
+                      L"无法读取当前远程端口：无法创建脚本宿主对象 wscript.shell，" + DescribeFailure(shellStatus));
         return;
     }
     CurrentPort port = ReadCurrentPort(*shell);

@@ -23,8 +23,8 @@ public:
 protected:
     // Registers `className` once per process with this class's procedure.
     static bool RegisterWindowClass(HINSTANCE instance, const wchar_t* className, HICON icon);
-    HWND CreateTopLevel(HINSTANCE instance, const wchar_t* className, const wchar_t* caption, DWORD style,
-                        HWND owner, HMENU menu);
+    HWND CreateTopLevel(HINSTANCE instance, const wchar_t* className, const wchar_t* caption, DWORD style, HWND owner,
+                        HMENU menu);
 
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {

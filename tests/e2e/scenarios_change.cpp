@@ -24,8 +24,10 @@ const wchar_t* const kRecordFile = L"C:\\shutdown-record.txt";
 const std::wstring kGloballyOpenPortsKey = kFirewallListPath.substr(0, kFirewallListPath.size() - 1);
 
 std::wstring SuccessLines(const std::wstring& port) {
-    return L"系统远程桌面连接端口已被修改为：" + port +
-           L"\r\n远程端口已被添加到防火墙例外\r\n远程端口将在重启后生效！\r\n欢迎访问KorvaneIT技术网：www.kv.example！\r\n";
+    return L"系统远程桌面连接端口已被修改为：" + port + L"\r\n" +
+           L"远程端口已被添加到防火墙例外\r\n"
+           L"远程端口将在重启后生效！\r\n"
+           L"欢迎访问KorvaneIT技术网：www.kv.example！\r\n";
 }
 
 // Both port values on 3389 and no firewall entries: the machine as Windows leaves it.
@@ -36,7 +38,8 @@ void SeedDefaultMachine() {
 }
 
 e2e::RecordedFirewallRule RuleFor(const std::wstring& port) {
-    return e2e::ExpectedFirewallRule(L"远程桌面端口 " + port + L" (TCP)", L"新的远程连接端口", L"Korvane远程端口修改工具", port);
+    return e2e::ExpectedFirewallRule(L"远程桌面端口 " + port + L" (TCP)", L"新的远程连接端口",
+                                     L"Korvane远程端口修改工具", port);
 }
 
 void SetNewPort(const Program& program, const std::wstring& text) {
@@ -224,7 +227,8 @@ SCENARIO(text_that_is_not_a_port_is_refused_and_nothing_is_written) {
         e2e::Context context("new port " + e2e::Quote(bad));
         SetNewPort(program, bad);
         const e2e::MessageBoxView box = ClickChange(program);
-        CHECK_EQ(box.text, std::wstring(L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。"));
+        CHECK_EQ(box.text,
+                 std::wstring(L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。"));
         CHECK_EQ(box.caption, std::wstring(L"错误"));
         CHECK(box.hasIcon);
         program.Answer(box, IDOK);

@@ -17,8 +17,10 @@ const std::wstring kLimitPrompt = L"端口最大值：65535，端口已自动生
 const std::wstring kNotAPortPrompt = L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。";
 
 std::wstring SuccessLines(const std::wstring& port) {
-    return L"系统远程桌面连接端口已被修改为：" + port +
-           L"\r\n远程端口已被添加到防火墙例外\r\n远程端口将在重启后生效！\r\n欢迎访问KorvaneIT技术网：www.kv.example！\r\n";
+    return L"系统远程桌面连接端口已被修改为：" + port + L"\r\n" +
+           L"远程端口已被添加到防火墙例外\r\n"
+           L"远程端口将在重启后生效！\r\n"
+           L"欢迎访问KorvaneIT技术网：www.kv.example！\r\n";
 }
 
 std::wstring EntryPath(const std::wstring& port) {
@@ -113,9 +115,10 @@ TEST_F(PortChangeTest, RestartThatCannotStartIsReportedAndTheChangeStaysLogged) 
     ASSERT_EQ(world.messages.size(), 3u);
     EXPECT_EQ(world.messages[2].style, 16);
     EXPECT_NE(world.messages[2].prompt.find(L"请手动重启计算机"), std::wstring::npos);
-    EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3390") +
-                            L"重启失败：无法启动 C:\\Windows\\system32\\shutdown.exe -r -t 1，系统找不到指定的文件。（错误代码 "
-                            L"0x80070002）\r\n");
+    EXPECT_EQ(view.log,
+              kStartLog + SuccessLines(L"3390") +
+                  L"重启失败：无法启动 C:\\Windows\\system32\\shutdown.exe -r -t 1，系统找不到指定的文件。（错误代码 "
+                  L"0x80070002）\r\n");
 }
 
 // Runs 修改 with `text` on a fresh machine and checks that it was refused with `prompt`: a critical box,
@@ -143,15 +146,15 @@ TEST_F(PortChangeTest, HighestPortIsAcceptedAndAnythingAboveIsRefusedUntouched) 
     Change(L"65535");
     EXPECT_EQ(world.registry[kTdsPortPath], Dword(65535));
 
-    for (const std::wstring& tooHigh : {std::wstring(L"65536"), std::wstring(20, L'9'), std::wstring(100000, L'9'),
-                                        std::wstring(L"0000065536")}) {
+    for (const std::wstring& tooHigh :
+         {std::wstring(L"65536"), std::wstring(20, L'9'), std::wstring(100000, L'9'), std::wstring(L"0000065536")}) {
         ExpectRefused(tooHigh, kLimitPrompt);
     }
 }
 
 TEST_F(PortChangeTest, TextThatIsNotAPlainPortIsRefusedBeforeAnyRegistryAccess) {
     for (const std::wstring bad : {L"", L"0", L"00000", L"12a", L" 3390", L"3390 ", L"+3390", L"-1", L"3.5", L"1e3",
-                                    L"0x10", L"３３９０", L"3390\r\n", L"3\x0660"}) {
+                                   L"0x10", L"３３９０", L"3390\r\n", L"3\x0660"}) {
         ExpectRefused(bad, kNotAPortPrompt);
     }
 }
@@ -278,7 +281,8 @@ TEST_F(PortChangeTest, WhatCouldNotBePutBackIsNamedWithItsStateInBothMessageAndL
 
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
     EXPECT_EQ(world.registry[kTdsPortPath], Dword(3390)) << "left changed, and said so";
-    const std::wstring left = L"Tds 端口（" + kTdsPortPath + L"）现为 3390，原为 不存在，恢复失败：拒绝访问。（错误代码 0x80070005）";
+    const std::wstring left =
+        L"Tds 端口（" + kTdsPortPath + L"）现为 3390，原为 不存在，恢复失败：拒绝访问。（错误代码 0x80070005）";
     const std::wstring& prompt = world.messages.at(0).prompt;
     EXPECT_NE(prompt.find(L"以下设置未能恢复原样，请手工检查：\r\n" + left), std::wstring::npos) << prompt;
     EXPECT_NE(view.log.find(L"\r\n未能恢复：" + left + L"\r\n"), std::wstring::npos) << view.log;

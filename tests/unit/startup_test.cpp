@@ -70,7 +70,8 @@ TEST_F(StartupTest, ListenerValueOfTheWrongTypeIsNotShownAsAPort) {
     world.registry[kRdpTcpPortPath] = Sz(L"3389");
     RunStartup(platform, view);
     EXPECT_EQ(view.currentPort, L"");
-    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：注册表值 " + kRdpTcpPortPath + L" 不是 DWORD 数值。\r\n");
+    EXPECT_EQ(view.log,
+              kDefaultLine + L"无法读取当前远程端口：注册表值 " + kRdpTcpPortPath + L" 不是 DWORD 数值。\r\n");
 }
 
 TEST_F(StartupTest, MissingScriptShellObjectStillOpensTheWindowAndSaysWhy) {
