@@ -8,6 +8,7 @@ add_executable(korvane WIN32
   platform/win32/dispatch.cpp
   platform/win32/error_text.cpp
   platform/win32/firewall_win32.cpp
+  platform/win32/listen_port_win32.cpp
   platform/win32/platform_win32.cpp
   platform/win32/script_shell_win32.cpp
   ui/control_placement_win32.cpp
@@ -20,7 +21,7 @@ add_executable(korvane WIN32
   ui/app_main_win32.cpp
   resources/app.rc
 )
-target_link_libraries(korvane PRIVATE korvane_core ole32 oleaut32 uuid comctl32 gdi32 user32 shell32 imm32)
+target_link_libraries(korvane PRIVATE korvane_core ole32 oleaut32 uuid comctl32 gdi32 user32 shell32 imm32 ws2_32 iphlpapi)
 set_target_properties(korvane PROPERTIES OUTPUT_NAME "${KORVANE_EXE_NAME}")
 if(MINGW)
   target_link_options(korvane PRIVATE -municode -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release,MinSizeRel>:-s>)

@@ -23,6 +23,10 @@ struct Status {
 
 // HRESULT of "the system cannot find the file specified": what regread gives for a missing key or value.
 constexpr uint32_t kNotFound = 0x80070002u;
+// What the firewall's objects answer while the Windows Firewall service (MpsSvc) is stopped ("there are no
+// more endpoints available from the endpoint mapper") and while it is disabled.
+constexpr uint32_t kFirewallServiceStopped = 0x800706D9u;
+constexpr uint32_t kFirewallServiceDisabled = 0x80070422u;
 
 // What regread returned. A DWORD comes back as a number, a string value as text; anything else
 // (binary, multi-string) is reported as Other, which the program never needs to handle.
@@ -56,20 +60,41 @@ struct FirewallRule {
     int profiles = 0x7FFFFFFF;  // all profiles
 };
 
+// Whether the firewall applies rules added on this machine, for the profiles that are current
+// (NET_FW_MODIFY_STATE and NET_FW_PROFILE_TYPE2 in the Windows numbering).
+struct FirewallLocalPolicy {
+    enum ModifyState { kApplied = 0, kGroupPolicyOverride = 1, kInboundBlocked = 2 };
+    int modifyState = kApplied;
+    int currentProfiles = 0;  // 1 domain, 2 private, 4 public, or'ed together
+};
+
 // The firewall policy object ("HNetCfg.FwPolicy2"), obtained for one run and released after it.
 class FirewallPolicy {
 public:
     virtual ~FirewallPolicy() = default;
+    virtual Status LocalPolicyState(FirewallLocalPolicy& state) = 0;
     // Makes sure one rule named `rule.name` exists with exactly these settings: an existing rule of that
     // name is brought up to date, otherwise a new one is added. `added` tells which happened.
     virtual Status EnsureRule(const FirewallRule& rule, bool& added) = 0;
     virtual Status RemoveRule(const std::wstring& name) = 0;
 };
 
+// Whether a TCP port is free for a listener, found by a trial listen of the program's own.
+struct PortAvailability {
+    enum class State { Free, InUse, Reserved };
+    State state = State::Free;
+    // For a port in use: the listening process and its image name ("svchost.exe"); 0 and empty when
+    // Windows does not tell.
+    uint32_t ownerProcessId = 0;
+    std::wstring ownerImage;
+};
+
 // Message box styles and answers, in the Windows numbering.
 constexpr int kMessageOk = 0;
 constexpr int kMessageYesNo = 4;
 constexpr int kMessageCritical = 16;
+constexpr int kMessageWarning = 48;
+constexpr int kMessageSecondButtonDefault = 256;
 constexpr int kAnswerYes = 6;
 
 // Window style for a started program: minimised, with focus.
@@ -82,6 +107,9 @@ public:
     virtual std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) = 0;
     // Creates a new firewall policy object; on failure returns null and says why in `status`.
     virtual std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) = 0;
+    // Listens on `port` on the IPv4 and the IPv6 wildcard address with exclusive use, and closes again at
+    // once. A failure means the check could not be made.
+    virtual Status CheckListenPort(uint16_t port, PortAvailability& availability) = 0;
     // Modal to the application; returns the button pressed (6 for Yes).
     virtual int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) = 0;
     // Starts `program` (a full path) with `arguments`, without waiting for it.

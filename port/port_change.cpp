@@ -5,6 +5,7 @@
 #include "platform/failure_text.h"
 #include "port/port_settings.h"
 #include "port/port_text.h"
+#include "port/reachability.h"
 #include "ui/app_identity.h"
 
 namespace korvane {
@@ -92,26 +93,45 @@ void RunPortChange(Platform& platform, MainView& view) {
     PortSettingsChange change(*shell, port);
     status = change.ReadPrevious();
     if (!status) return ReportFailedChange(platform, view, change.FailedStep(), status, nullptr);
+
+    // Before the first write: anything that would leave Remote Desktop unreachable on the new port after
+    // the restart is put to the administrator, with "do nothing" the default.
+    const std::wstring number = PortNumberText(port);
+    Status firewallStatus;
+    std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(firewallStatus);
+    const ReachabilityFindings findings =
+        CheckReachability(platform, firewall.get(), firewallStatus, number,
+                          std::to_wstring(change.PreviousListenerPort()) == number);
+    for (const std::wstring& line : findings.uncheckedLines) AppendLogLine(view, line);
+    for (const ReachabilityRisk& risk : findings.risks) {
+        if (platform.ShowMessage(risk.question, kRiskQuestionStyle, kRiskTitle) == kAnswerYes) continue;
+        AppendLogLine(view, risk.cancelledLine);
+        return;
+    }
+
     status = change.Write();
     if (!status) return ReportFailedChange(platform, view, change.FailedStep(), status, &change);
 
     // The legacy entry above is only read by the firewall of Windows XP and Server 2003; every later
-    // Windows needs a rule in its own list.
-    const FirewallRule rule = FirewallRuleFor(port);
-    std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(status);
-    if (!firewall) {
-        change.Undo();
-        return ReportFailedChange(platform, view, L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）", status, &change);
-    }
-    bool added = false;
-    status = firewall->EnsureRule(rule, added);
-    if (!status) {
-        change.Undo();
-        return ReportFailedChange(platform, view, L"添加防火墙入站规则“" + rule.name + L"”", status, &change);
+    // Windows needs a rule in its own list. With the firewall service down there is none to add, and the
+    // administrator chose to go on without it.
+    if (!findings.firewallUnavailable) {
+        const FirewallRule rule = FirewallRuleFor(port);
+        if (!firewall) {
+            change.Undo();
+            return ReportFailedChange(platform, view, L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）", firewallStatus,
+                                      &change);
+        }
+        bool added = false;
+        status = firewall->EnsureRule(rule, added);
+        if (!status) {
+            change.Undo();
+            return ReportFailedChange(platform, view, L"添加防火墙入站规则“" + rule.name + L"”", status, &change);
+        }
     }
 
     AppendLogLine(view, L"系统远程桌面连接端口已被修改为：" + view.NewPortText());
-    AppendLogLine(view, L"远程端口已被添加到防火墙例外");
+    AppendLogLine(view, findings.firewallUnavailable ? findings.noRuleLine : L"远程端口已被添加到防火墙例外");
     AppendLogLine(view, L"远程端口将在重启后生效！");
     AppendLogLine(view, std::wstring(L"欢迎访问KorvaneIT技术网：") + kPublisherUrl + L"！");
     OfferRestart(platform, view);

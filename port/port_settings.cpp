@@ -80,6 +80,12 @@ Status PortSettingsChange::ReadPrevious() {
     return Status::Ok();
 }
 
+uint32_t PortSettingsChange::PreviousListenerPort() const {
+    const Setting& listener = settings_[1];
+    if (!listener.existed || listener.previous.kind != RegValue::Kind::Number) return 0;
+    return listener.previous.number;
+}
+
 Status PortSettingsChange::Write() {
     for (const Setting& setting : settings_) {
         Status status = shell_.RegWrite(setting.path, setting.value, setting.type);

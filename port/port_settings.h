@@ -61,6 +61,8 @@ public:
 
     // The step that failed, in words for the administrator.
     const std::wstring& FailedStep() const { return failedStep_; }
+    // The RDP-Tcp port as ReadPrevious found it: the port Remote Desktop listens on now; 0 when unknown.
+    uint32_t PreviousListenerPort() const;
     // Whether a value was written and put back without trouble.
     bool WroteAnything() const { return wroteAnything_; }
     // Values that could not be put back: what each now holds and what it held before.

@@ -46,6 +46,19 @@ class WindowsFirewallPolicy final : public FirewallPolicy {
 public:
     explicit WindowsFirewallPolicy(ComPtr<INetFwPolicy2> policy) : policy_(std::move(policy)) {}
 
+    Status LocalPolicyState(FirewallLocalPolicy& state) override {
+        long profiles = 0;
+        HRESULT hr = policy_->get_CurrentProfileTypes(&profiles);
+        if (FAILED(hr)) return FailureFromHresult(hr);
+        // For the profiles that are current: whether rules added here take effect.
+        NET_FW_MODIFY_STATE modifyState = NET_FW_MODIFY_STATE_OK;
+        hr = policy_->get_LocalPolicyModifyState(&modifyState);
+        if (FAILED(hr)) return FailureFromHresult(hr);
+        state.currentProfiles = static_cast<int>(profiles);
+        state.modifyState = static_cast<int>(modifyState);
+        return Status::Ok();
+    }
+
     Status EnsureRule(const FirewallRule& rule, bool& added) override {
         added = false;
         ComPtr<INetFwRules> rules;

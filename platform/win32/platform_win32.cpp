@@ -4,6 +4,7 @@
 
 #include "platform/win32/dispatch.h"
 #include "platform/win32/firewall_win32.h"
+#include "platform/win32/listen_port_win32.h"
 #include "platform/win32/script_shell_win32.h"
 
 namespace korvane {
@@ -14,6 +15,10 @@ std::unique_ptr<ScriptShell> Win32Platform::CreateScriptShell(Status& status) {
 
 std::unique_ptr<FirewallPolicy> Win32Platform::CreateFirewallPolicy(Status& status) {
     return CreateWindowsFirewallPolicy(status);
+}
+
+Status Win32Platform::CheckListenPort(uint16_t port, PortAvailability& availability) {
+    return CheckWindowsListenPort(port, availability);
 }
 
 int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {

@@ -17,6 +17,7 @@ public:
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
     Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
     std::wstring SystemDirectory() override;
+    Status CheckListenPort(uint16_t port, PortAvailability& availability) override;
 
 private:
     HWND owner_ = nullptr;

@@ -44,13 +44,16 @@ std::wstring MarkerPath(FirewallOperation operation) {
         case FirewallOperation::Remove:
             name = firewall_recorder::kFailRemove;
             break;
+        case FirewallOperation::Service:
+            name = firewall_recorder::kFailService;
+            break;
     }
     return std::wstring(firewall_recorder::kFailMarkerPrefix) + name;
 }
 
 constexpr FirewallOperation kAllOperations[] = {FirewallOperation::CreatePolicy, FirewallOperation::Item,
                                                 FirewallOperation::Add, FirewallOperation::Update,
-                                                FirewallOperation::Remove};
+                                                FirewallOperation::Remove, FirewallOperation::Service};
 
 // Removes a marker; false when it is still there afterwards.
 bool RemoveMarker(FirewallOperation operation) {
@@ -122,6 +125,19 @@ void SetFirewallAddFails(bool fails) { SetFirewallFailure(FirewallOperation::Add
 
 void ClearFirewallFailures() {
     for (FirewallOperation operation : kAllOperations) SetFirewallFailure(operation, false);
+    if (!DeleteFileW(firewall_recorder::kLocalPolicyPath) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        FAIL_SCENARIO("cannot delete " + Utf8(firewall_recorder::kLocalPolicyPath));
+}
+
+void SetFirewallLocalPolicy(int modifyState, int currentProfiles) {
+    const HANDLE file = CreateFileW(firewall_recorder::kLocalPolicyPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) FAIL_SCENARIO("cannot create " + Utf8(firewall_recorder::kLocalPolicyPath));
+    const std::string text = std::to_string(modifyState) + " " + std::to_string(currentProfiles);
+    DWORD written = 0;
+    const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!ok) FAIL_SCENARIO("cannot write " + Utf8(firewall_recorder::kLocalPolicyPath));
 }
 
 CleanFirewall::CleanFirewall() {
@@ -134,6 +150,7 @@ CleanFirewall::~CleanFirewall() {
     for (FirewallOperation operation : kAllOperations) {
         if (!RemoveMarker(operation)) RecordFailure(__FILE__, __LINE__, "cannot delete " + Utf8(MarkerPath(operation)));
     }
+    DeleteFileW(firewall_recorder::kLocalPolicyPath);
 }
 
 std::wstring FirewallPolicyServer() {

@@ -50,15 +50,18 @@ enum class FirewallOperation {
     Add,           // adding a rule
     Update,        // changing any property of a stored rule
     Remove,        // removing a rule
+    Service,       // every call on the policy object, as while the firewall service is down
 };
 // Makes `operation` fail with `code` from now on (fails = true) or no longer (fails = false).
 void SetFirewallFailure(FirewallOperation operation, bool fails, uint32_t code = 0x80070005u /* E_ACCESSDENIED */);
 // Adding a rule fails with E_ACCESSDENIED ("access denied"), as for a program not run as administrator.
 void SetFirewallAddFails(bool fails);
 void ClearFirewallFailures();
+// What the policy reports of local rules for the current profiles (NET_FW_MODIFY_STATE, NET_FW_PROFILE_TYPE2).
+void SetFirewallLocalPolicy(int modifyState, int currentProfiles);
 
-// For one scenario: empties the rule list and switches every failure off, and switches them off again
-// at the end, so that a scenario ended early leaves no failure behind for the next one.
+// For one scenario: empties the rule list and switches every failure off (the local policy back to rules
+// applied), and switches them off again at the end, so that a scenario ended early leaves no failure behind for the next one.
 class CleanFirewall {
 public:
     CleanFirewall();

@@ -125,6 +125,40 @@ RegistryValue ReadRegistryValue(const std::wstring& path) {
     return value;
 }
 
+namespace {
+
+void SnapshotKey(HKEY key, const std::wstring& name, std::string& snapshot) {
+    snapshot += "[" + Utf8(name) + "]\n";
+    wchar_t valueName[16384];
+    std::vector<BYTE> data(1 << 16);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = 16384, type = 0, size = static_cast<DWORD>(data.size());
+        if (RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
+        snapshot += Utf8(std::wstring(valueName, nameLength)) + " " + std::to_string(type) + " ";
+        for (DWORD b = 0; b < size; ++b) snapshot += Hex(data[b]).substr(8);
+        snapshot += "\n";
+    }
+    wchar_t subkey[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, subkey, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        KeyHandle child;
+        if (RegOpenKeyExW(key, subkey, 0, KEY_READ, &child.key) == ERROR_SUCCESS)
+            SnapshotKey(child.key, name + L"\\" + subkey, snapshot);
+    }
+}
+
+}  // namespace
+
+std::string RegistryTreeSnapshot(const std::wstring& keyPath) {
+    const RegistryLocation location = ParseRegistryPath(keyPath + L"\\");
+    KeyHandle key;
+    if (RegOpenKeyExW(location.root, location.subkey.c_str(), 0, KEY_READ, &key.key) != ERROR_SUCCESS) return {};
+    std::string snapshot;
+    SnapshotKey(key.key, keyPath, snapshot);
+    return snapshot;
+}
+
 void SetRegistryDword(const std::wstring& path, DWORD value) { SetValue(path, REG_DWORD, &value, sizeof value); }
 
 void SetRegistryString(const std::wstring& path, const std::wstring& value) {

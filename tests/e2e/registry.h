@@ -36,6 +36,10 @@ std::string Show(const RegistryValue& value);
 
 RegistryValue ReadRegistryValue(const std::wstring& path);
 
+// Every value under `keyPath` (a key, no value name) and its subkeys, with name, type and data bytes, as
+// one text: two snapshots are equal exactly when nothing beneath the key changed. Empty for a missing key.
+std::string RegistryTreeSnapshot(const std::wstring& keyPath);
+
 // Creates missing keys.
 void SetRegistryDword(const std::wstring& path, DWORD value);
 void SetRegistryString(const std::wstring& path, const std::wstring& value);

@@ -1,5 +1,6 @@
 // 修改 on the real program: what reaches the real registry, the log, the message boxes, and the restart
 // command (seen through a recorder standing in for the system's shutdown.exe).
+#include <winsock2.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -115,6 +116,32 @@ void InstallShutdownRecorders() {
 void RemoveShutdownRecorders() {
     DeleteFileW((e2e::DriverFolder() + L"shutdown.exe").c_str());
     e2e::DeleteRegistryValue(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\shutdown.exe");
+}
+
+// The keys the change may write beneath, as one snapshot: equal snapshots mean not a byte changed.
+std::string SnapshotOfChangedKeys() {
+    return e2e::RegistryTreeSnapshot(L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server") +
+           e2e::RegistryTreeSnapshot(L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\SharedAccess");
+}
+
+// Clicks 修改 on `port` and expects the warning question whose text holds `cause`.
+e2e::MessageBoxView ExpectWarning(const Program& program, const std::wstring& port, const std::wstring& cause) {
+    SetNewPort(program, port);
+    const e2e::MessageBoxView box = ClickChange(program);
+    CHECK_EQ(box.caption, std::wstring(L"警告"));
+    CHECK_CONTAINS(box.text, cause);
+    CHECK_CONTAINS(box.text, L"重启后将无法通过新端口 " + port + L" 远程连接这台计算机");
+    CHECK_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    CHECK(box.hasIcon);
+    return box;
+}
+
+// After No: not a byte of the registry changed, no rule, one log line, no further box.
+void ExpectCancelled(const Program& program, const std::string& registryBefore, const std::wstring& cancelledLine) {
+    CHECK(SnapshotOfChangedKeys() == registryBefore);
+    CHECK(e2e::ReadRecordedFirewallRules().empty());
+    CHECK_EQ(program.Text(kIdRizhi), kStartLog + cancelledLine + L"\r\n");
+    CHECK(!program.WaitForMessageBox(300));
 }
 
 }  // namespace
@@ -276,4 +303,93 @@ SCENARIO(refused_firewall_rule_puts_every_value_back) {
     CHECK_EQ(std::count(log.begin(), log.end(), L'\n'), 2);
     CHECK(!program.WaitForMessageBox(300));
     CHECK(program.Running());
+}
+
+SCENARIO(port_with_a_listener_asks_first_and_no_changes_nothing) {
+    e2e::CleanFirewall firewall;
+    SeedDefaultMachine();
+    WSADATA winsock;
+    REQUIRE(WSAStartup(MAKEWORD(2, 2), &winsock) == 0);
+    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(3390);
+    REQUIRE_MSG(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                    listen(listener, 1) == 0,
+                "the driver cannot listen on 3390");
+    struct Cleanup {
+        SOCKET socket;
+        ~Cleanup() {
+            closesocket(socket);
+            WSACleanup();
+        }
+    } cleanup{listener};
+
+    Program program;
+    const std::string before = SnapshotOfChangedKeys();
+    // Enter answers the default button: No.
+    ExpectWarning(program, L"3390", L"新端口 3390 已被另一个程序占用");
+    e2e::PressKey(VK_RETURN);
+    ExpectCancelled(program, before, L"修改已取消：端口 3390 已被另一个程序占用");
+
+    const e2e::MessageBoxView warning = ExpectWarning(program, L"3390", L"另一个程序");
+    program.Answer(warning, IDYES);
+    auto question = program.WaitForMessageBox();
+    REQUIRE_MSG(question.has_value(), "no restart question after Yes");
+    ExpectRestartQuestion(*question);
+    program.Answer(*question, IDNO);
+    ExpectRegistry(3390, L"3390");
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(), std::vector<e2e::RecordedFirewallRule>{RuleFor(L"3390")});
+    CHECK_EQ(program.Text(kIdRizhi),
+             kStartLog + L"修改已取消：端口 3390 已被另一个程序占用\r\n" + SuccessLines(L"3390"));
+}
+
+SCENARIO(firewall_that_ignores_local_rules_asks_first) {
+    e2e::CleanFirewall firewall;
+    SeedDefaultMachine();
+    Program program;
+    const std::string before = SnapshotOfChangedKeys();
+    e2e::SetFirewallLocalPolicy(1, 1);  // Group Policy does not merge local rules
+    program.Answer(ExpectWarning(program, L"3390", L"组策略"), IDNO);
+    ExpectCancelled(program, before, L"修改已取消：组策略不应用本机防火墙规则，端口 3390 的入站规则不会生效");
+
+    e2e::SetFirewallLocalPolicy(2, 4);  // the public profile blocks all inbound connections
+    program.Answer(ExpectWarning(program, L"3390", L"在当前网络（公用）上阻止所有入站连接"), IDYES);
+    auto question = program.WaitForMessageBox();
+    REQUIRE_MSG(question.has_value(), "no restart question after Yes");
+    program.Answer(*question, IDNO);
+    ExpectRegistry(3390, L"3390");
+    CHECK_EQ(e2e::ReadRecordedFirewallRules().size(), 1u);
+}
+
+SCENARIO(firewall_service_down_asks_first_and_yes_writes_without_a_rule) {
+    e2e::CleanFirewall firewall;
+    SeedDefaultMachine();
+    Program program;
+    const std::string before = SnapshotOfChangedKeys();
+    e2e::SetFirewallFailure(e2e::FirewallOperation::Service, true, 0x800706D9u);
+    const std::wstring stopped = L"Windows 防火墙服务（MpsSvc）没有运行";
+    SetNewPort(program, L"3390");
+    e2e::MessageBoxView box = ClickChange(program);
+    CHECK_EQ(box.caption, std::wstring(L"警告"));
+    CHECK_CONTAINS(box.text, stopped + L"，无法添加任何防火墙规则。");
+    CHECK_CONTAINS(box.text, L"端口必须在本机使用的防火墙中放行");
+    program.Answer(box, IDNO);
+    ExpectCancelled(program, before, L"修改已取消：" + stopped + L"，无法添加防火墙规则");
+
+    e2e::SetFirewallFailure(e2e::FirewallOperation::Service, true, 0x80070422u);
+    const std::wstring disabled = L"Windows 防火墙服务（MpsSvc）已被禁用";
+    box = ClickChange(program);
+    CHECK_CONTAINS(box.text, disabled + L"，无法添加任何防火墙规则。");
+    program.Answer(box, IDYES);
+    auto question = program.WaitForMessageBox();
+    REQUIRE_MSG(question.has_value(), "no restart question after Yes");
+    ExpectRestartQuestion(*question);
+    program.Answer(*question, IDNO);
+    ExpectRegistry(3390, L"3390");
+    CHECK(e2e::ReadRecordedFirewallRules().empty());
+    CHECK_EQ(program.Text(kIdRizhi), kStartLog + L"修改已取消：" + stopped + L"，无法添加防火墙规则\r\n" +
+                                         L"系统远程桌面连接端口已被修改为：3390\r\n未添加防火墙规则：" + disabled +
+                                         L"，请在本机使用的防火墙中放行端口 3390\r\n远程端口将在重启后生效！\r\n"
+                                         L"欢迎访问KorvaneIT技术网：www.kv.example！\r\n");
 }

@@ -94,8 +94,17 @@ class FakeFirewall final : public FirewallPolicy {
 public:
     explicit FakeFirewall(FakeWorld& world) : world_(world) {}
 
+    Status LocalPolicyState(FirewallLocalPolicy& state) override {
+        world_.calls.push_back(L"firewall state");
+        if (world_.serviceDownCode) return Status::Failure(world_.serviceDownCode, L"服务不可用。");
+        if (world_.localPolicyFailure) return Status::Failure(world_.localPolicyFailure, L"未实现。");
+        state = world_.localPolicy;
+        return Status::Ok();
+    }
+
     Status EnsureRule(const FirewallRule& rule, bool& added) override {
         world_.calls.push_back(L"ensure rule " + rule.name);
+        if (world_.serviceDownCode) return Status::Failure(world_.serviceDownCode, L"服务不可用。");
         if (world_.failEnsureRule) return Denied();
         added = world_.rules.count(rule.name) == 0;
         world_.rules[rule.name] = rule;
@@ -118,7 +127,7 @@ private:
 std::unique_ptr<FirewallPolicy> FakePlatform::CreateFirewallPolicy(Status& status) {
     world_.calls.push_back(L"create firewall");
     if (world_.failFirewallCreation) {
-        status = Status::Failure(0x80040154u, L"没有注册类");
+        status = Status::Failure(world_.firewallCreationCode, L"没有注册类");
         return nullptr;
     }
     status = Status::Ok();
@@ -143,6 +152,14 @@ int FakePlatform::ShowMessage(const std::wstring& prompt, int style, const std::
     const int answer = world_.answers.front();
     world_.answers.erase(world_.answers.begin());
     return answer;
+}
+
+Status FakePlatform::CheckListenPort(uint16_t port, PortAvailability& availability) {
+    world_.calls.push_back(L"check port " + std::to_wstring(port));
+    if (world_.failPortCheck) return Status::Failure(0x8007273Fu, L"不支持的地址族。");
+    auto taken = world_.takenPorts.find(port);
+    availability = taken == world_.takenPorts.end() ? PortAvailability() : taken->second;
+    return Status::Ok();
 }
 
 Status FakePlatform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) {

@@ -51,7 +51,17 @@ struct FakeWorld {
     // The firewall's rule list, by name, and its failures.
     std::map<std::wstring, FirewallRule> rules;
     bool failFirewallCreation = false;
+    uint32_t firewallCreationCode = 0x80040154u;  // class not registered
     bool failEnsureRule = false;
+    // What the firewall says of rules added here; while serviceDownCode is set, every call on the policy
+    // object fails with it, as when the firewall service is stopped or disabled.
+    FirewallLocalPolicy localPolicy;
+    uint32_t localPolicyFailure = 0;
+    uint32_t serviceDownCode = 0;
+
+    // Ports that a trial listen finds taken; every other port is free.
+    std::map<uint16_t, PortAvailability> takenPorts;
+    bool failPortCheck = false;
     bool failRemoveRule = false;
 
     struct Started {
@@ -70,6 +80,7 @@ public:
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
     Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
     std::wstring SystemDirectory() override { return L"C:\\Windows\\system32"; }
+    Status CheckListenPort(uint16_t port, PortAvailability& availability) override;
 
 private:
     FakeWorld& world_;

@@ -414,15 +414,40 @@ private:
     }
 };
 
+// The two numbers of kLocalPolicyPath: the modify state and the current profiles.
+void ReadLocalPolicy(LONG& modifyState, LONG& currentProfiles) {
+    modifyState = NET_FW_MODIFY_STATE_OK;
+    currentProfiles = NET_FW_PROFILE2_PRIVATE;
+    const HANDLE file = CreateFileW(kLocalPolicyPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    char text[32] = {};
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text - 1, &read, nullptr);
+    CloseHandle(file);
+    char* rest = nullptr;
+    modifyState = std::strtol(text, &rest, 10);
+    currentProfiles = std::strtol(rest, nullptr, 10);
+}
+
 class Policy final : public AutomationObject<INetFwPolicy2, IID_INetFwPolicy2> {
 public:
     HRESULT STDMETHODCALLTYPE get_Rules(INetFwRules** rules) override {
         if (!rules) return E_POINTER;
+        const HRESULT hr = RequestedFailure(kFailService);
+        if (FAILED(hr)) return hr;
         *rules = new Rules();
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE get_CurrentProfileTypes(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_CurrentProfileTypes(LONG* profiles) override {
+        if (!profiles) return E_POINTER;
+        const HRESULT hr = RequestedFailure(kFailService);
+        if (FAILED(hr)) return hr;
+        LONG modifyState = 0;
+        ReadLocalPolicy(modifyState, *profiles);
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE get_FirewallEnabled(NET_FW_PROFILE_TYPE2, VARIANT_BOOL*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_FirewallEnabled(NET_FW_PROFILE_TYPE2, VARIANT_BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_ExcludedInterfaces(NET_FW_PROFILE_TYPE2, VARIANT*) override { return E_NOTIMPL; }
@@ -464,7 +489,15 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE get_IsRuleGroupCurrentlyEnabled(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_LocalPolicyModifyState(NET_FW_MODIFY_STATE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_LocalPolicyModifyState(NET_FW_MODIFY_STATE* state) override {
+        if (!state) return E_POINTER;
+        const HRESULT hr = RequestedFailure(kFailService);
+        if (FAILED(hr)) return hr;
+        LONG modifyState = 0, profiles = 0;
+        ReadLocalPolicy(modifyState, profiles);
+        *state = static_cast<NET_FW_MODIFY_STATE>(modifyState);
+        return S_OK;
+    }
 };
 
 // One factory per class, living as long as the DLL.

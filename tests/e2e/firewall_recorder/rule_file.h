@@ -21,6 +21,12 @@ constexpr wchar_t kFailItem[] = L"item";      // INetFwRules::Item
 constexpr wchar_t kFailAdd[] = L"add";        // INetFwRules::Add
 constexpr wchar_t kFailUpdate[] = L"update";  // any property change of a stored rule
 constexpr wchar_t kFailRemove[] = L"remove";  // INetFwRules::Remove
+// Every call on the policy object, as while the firewall service is stopped or disabled.
+constexpr wchar_t kFailService[] = L"service";
+
+// What the policy says of local rules: "modifyState currentProfiles" in decimal (NET_FW_MODIFY_STATE and
+// NET_FW_PROFILE_TYPE2). Without the file: rules apply (0), and the private profile (2) is current.
+constexpr wchar_t kLocalPolicyPath[] = L"C:\\firewall-local-policy.txt";
 
 // One rule as stored. The values of a property never set are those of a new rule object on Windows:
 // any protocol, inbound, allow, all profiles, disabled, no ports.

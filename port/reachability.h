@@ -1,0 +1,38 @@
+// Before anything is written: will Remote Desktop be reachable on the new port after the restart? Three
+// conditions make it unreachable although every write succeeds: the port is taken (by another listener,
+// or reserved by Windows), the firewall will not apply a rule added here (Group Policy, or all inbound
+// traffic blocked), and the Windows Firewall service does not answer at all.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace korvane {
+
+// One condition found, put to the administrator as a Yes/No question with No the default.
+struct ReachabilityRisk {
+    std::wstring question;
+    std::wstring cancelledLine;  // the log line when the answer is No
+};
+
+struct ReachabilityFindings {
+    std::vector<ReachabilityRisk> risks;       // in the order they are asked
+    std::vector<std::wstring> uncheckedLines;  // log lines naming the checks that could not be made
+    // The firewall service is stopped or disabled: no rule can be added, and the second log line says so.
+    bool firewallUnavailable = false;
+    std::wstring noRuleLine;
+};
+
+// Title, buttons and icon of the questions.
+inline const std::wstring kRiskTitle = L"警告";
+constexpr int kRiskQuestionStyle = kMessageYesNo | kMessageWarning | kMessageSecondButtonDefault;
+
+// Checks the port (unless Remote Desktop uses it now), then the firewall's local policy, then whether the
+// firewall answers. `firewall` is null when the policy object could not be created, `firewallStatus`
+// saying why. `port` is the port's plain decimal text, from 1 to 65535.
+ReachabilityFindings CheckReachability(Platform& platform, FirewallPolicy* firewall, const Status& firewallStatus,
+                                       const std::wstring& port, bool isCurrentPort);
+
+}  // namespace korvane

@@ -1,0 +1,194 @@
+// What 修改 asks before the first write when Remote Desktop would be unreachable on the new port after the
+// restart: a port that is taken or reserved, a firewall that ignores local rules, a firewall service that
+// does not answer; what No and Yes lead to; and checks that cannot be made.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "port/port_change.h"
+#include "port/port_settings.h"
+#include "tests/unit/fakes.h"
+
+namespace korvane::testing {
+namespace {
+
+const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
+const std::wstring kConsequence = L"如果继续，重启后将无法通过新端口 3390 远程连接这台计算机。";
+constexpr int kNo = 7;
+constexpr int kYes = 6;
+
+class ReachabilityTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        world.registry[kTdsPortPath] = Dword(3389);
+        world.registry[kRdpTcpPortPath] = Dword(3389);
+        view.log = kStartLog;
+    }
+
+    void Change(const std::wstring& port, std::vector<int> answers) {
+        view.newPort = port;
+        world.answers = std::move(answers);
+        RunPortChange(platform, view);
+    }
+
+    std::vector<std::wstring> Questions() const {
+        std::vector<std::wstring> questions;
+        for (const auto& message : world.messages) {
+            if (message.title != L"警告") continue;
+            EXPECT_EQ(message.style, 4 | 48 | 256) << "Yes/No, warning icon, No the default";
+            questions.push_back(message.prompt);
+        }
+        return questions;
+    }
+
+    void ExpectNothingChanged(const std::map<std::wstring, StoredValue>& before, const std::wstring& cancelledLine) {
+        EXPECT_EQ(world.registry, before);
+        EXPECT_TRUE(world.rules.empty());
+        EXPECT_TRUE(std::none_of(world.calls.begin(), world.calls.end(),
+                                 [](const std::wstring& call) { return call.rfind(L"regwrite", 0) == 0; }));
+        EXPECT_EQ(view.log, kStartLog + cancelledLine + L"\r\n");
+        EXPECT_EQ(world.messages.back().title, L"警告") << "no restart question after No";
+    }
+
+    FakeWorld world;
+    FakePlatform platform{world};
+    FakeView view;
+};
+
+TEST_F(ReachabilityTest, PortHeldByAnotherListenerIsNamedAndNoWritesNothing) {
+    world.takenPorts[3390] = {PortAvailability::State::InUse, 1234, L"svchost.exe"};
+    const auto before = world.registry;
+    Change(L"03390", {kNo});
+
+    const auto questions = Questions();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0],
+              L"新端口 3390 已被程序 svchost.exe（进程 ID 1234）占用，重启后远程桌面无法在这个端口上监听。\r\n\r\n" +
+                  kConsequence +
+                  L"\r\n\r\n建议：选择“否”，改用其他端口；或先停止占用这个端口的程序。\r\n\r\n是否仍要修改？");
+    ExpectNothingChanged(before, L"修改已取消：端口 3390 已被程序 svchost.exe（进程 ID 1234）占用");
+}
+
+TEST_F(ReachabilityTest, EachConditionNamesItsCause) {
+    struct Case {
+        const char* name;
+        void (*arrange)(FakeWorld&);
+        std::wstring cause;
+        std::wstring cancelled;
+    };
+    const Case cases[] = {
+        {"owner unknown",
+         [](FakeWorld& w) {
+             w.takenPorts[3390] = {PortAvailability::State::InUse, 0, L""};
+         },
+         L"已被另一个程序占用", L"修改已取消：端口 3390 已被另一个程序占用"},
+        {"reserved",
+         [](FakeWorld& w) {
+             w.takenPorts[3390] = {PortAvailability::State::Reserved, 0, L""};
+         },
+         L"已被系统保留", L"修改已取消：端口 3390 已被系统保留"},
+        {"group policy",
+         [](FakeWorld& w) {
+             w.localPolicy = {FirewallLocalPolicy::kGroupPolicyOverride, 1};
+         },
+         L"组策略", L"修改已取消：组策略不应用本机防火墙规则，端口 3390 的入站规则不会生效"},
+        {"inbound blocked",
+         [](FakeWorld& w) {
+             w.localPolicy = {FirewallLocalPolicy::kInboundBlocked, 2 | 4};
+         },
+         L"在当前网络（专用、公用）上阻止所有入站连接",
+         L"修改已取消：Windows 防火墙阻止所有入站连接，端口 3390 的入站规则不会生效"},
+        {"service stopped", [](FakeWorld& w) { w.serviceDownCode = kFirewallServiceStopped; },
+         L"Windows 防火墙服务（MpsSvc）没有运行，无法添加任何防火墙规则。",
+         L"修改已取消：Windows 防火墙服务（MpsSvc）没有运行，无法添加防火墙规则"},
+        {"service disabled, object refused",
+         [](FakeWorld& w) {
+             w.failFirewallCreation = true;
+             w.firewallCreationCode = kFirewallServiceDisabled;
+         },
+         L"Windows 防火墙服务（MpsSvc）已被禁用，无法添加任何防火墙规则。",
+         L"修改已取消：Windows 防火墙服务（MpsSvc）已被禁用，无法添加防火墙规则"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeWorld fresh;
+        fresh.registry = world.registry;
+        world = fresh;
+        view.log = kStartLog;
+        c.arrange(world);
+        const auto before = world.registry;
+        Change(L"3390", {kNo});
+        const auto questions = Questions();
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_NE(questions[0].find(c.cause), std::wstring::npos) << questions[0];
+        EXPECT_NE(questions[0].find(L"3390"), std::wstring::npos);
+        EXPECT_NE(questions[0].find(L"建议："), std::wstring::npos);
+        if (c.cause.find(L"防火墙服务") != std::wstring::npos) {
+            EXPECT_NE(questions[0].find(L"端口必须在本机使用的防火墙中放行"), std::wstring::npos);
+        } else {
+            EXPECT_NE(questions[0].find(kConsequence), std::wstring::npos);
+        }
+        ExpectNothingChanged(before, c.cancelled);
+    }
+}
+
+TEST_F(ReachabilityTest, SeveralConditionsAreAskedInOrderAndYesToAllGoesOnAsUsual) {
+    world.takenPorts[3390] = {PortAvailability::State::InUse, 0, L""};
+    world.localPolicy = {FirewallLocalPolicy::kGroupPolicyOverride, 1};
+    const auto before = world.registry;
+    Change(L"3390", {kYes, kNo});
+    ASSERT_EQ(Questions().size(), 2u);
+    EXPECT_NE(Questions()[0].find(L"另一个程序"), std::wstring::npos);
+    EXPECT_NE(Questions()[1].find(L"组策略"), std::wstring::npos);
+    ExpectNothingChanged(before, L"修改已取消：组策略不应用本机防火墙规则，端口 3390 的入站规则不会生效");
+
+    view.log = kStartLog;
+    world.messages.clear();
+    Change(L"3390", {kYes, kYes, kNo});
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
+    EXPECT_EQ(world.rules.size(), 1u);
+    EXPECT_EQ(view.log.find(L"修改已取消"), std::wstring::npos);
+    EXPECT_NE(view.log.find(L"远程端口已被添加到防火墙例外\r\n"), std::wstring::npos);
+    EXPECT_EQ(world.messages.back().prompt, L"修改完成，确定重启吗？");
+}
+
+TEST_F(ReachabilityTest, ThePortRemoteDesktopUsesNowIsNotChecked) {
+    world.registry[kRdpTcpPortPath] = Dword(3390);
+    world.takenPorts[3390] = {PortAvailability::State::InUse, 0, L""};  // by Remote Desktop itself
+    Change(L"3390", {kNo});
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_EQ(std::count(world.calls.begin(), world.calls.end(), L"check port 3390"), 0);
+    EXPECT_EQ(world.messages.size(), 1u) << "only the restart question";
+}
+
+TEST_F(ReachabilityTest, YesWithTheFirewallServiceDownWritesTheValuesWithoutARuleAndSaysSo) {
+    world.serviceDownCode = kFirewallServiceStopped;
+    Change(L"3390", {kYes, kNo});
+    EXPECT_EQ(world.registry[kTdsPortPath], Dword(3390));
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
+    EXPECT_EQ(world.registry[kFirewallListPath + L"3390:TCP"], Sz(L"3390:TCP:*:Enabled:新的远程连接端口"));
+    EXPECT_TRUE(world.rules.empty());
+    EXPECT_EQ(view.log, kStartLog +
+                            L"系统远程桌面连接端口已被修改为：3390\r\n"
+                            L"未添加防火墙规则：Windows 防火墙服务（MpsSvc）没有运行，请在本机使用的防火墙中放行端口 "
+                            L"3390\r\n"
+                            L"远程端口将在重启后生效！\r\n"
+                            L"欢迎访问KorvaneIT技术网：www.kv.example！\r\n");
+}
+
+TEST_F(ReachabilityTest, ChecksThatCannotBeMadeAreLoggedAndTheChangeGoesOn) {
+    world.failPortCheck = true;
+    world.localPolicyFailure = 0x80004001u;
+    Change(L"3390", {kNo});
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
+    EXPECT_EQ(world.rules.size(), 1u);
+    EXPECT_EQ(view.log.rfind(kStartLog + L"未能检查端口 3390 是否可用：不支持的地址族。（错误代码 0x8007273F）\r\n"
+                                         L"未能检查 Windows 防火墙是否应用本机规则：未实现。（错误代码 0x80004001）\r\n"
+                                         L"系统远程桌面连接端口已被修改为：3390\r\n",
+                             0),
+              0u);
+}
+
+}  // namespace
+}  // namespace korvane::testing
