@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace korvane {
 
@@ -47,17 +49,33 @@ public:
     virtual Status RegDelete(const std::wstring& path) = 0;
 };
 
-// An inbound rule of the Windows Firewall (the firewall's own rule list, read by every Windows since Vista).
+// A rule of the Windows Firewall (the firewall's own rule list, read by every Windows since Vista), with
+// every property the program sets or restores. The values given here are those of the program's own
+// rules: inbound, allow, enabled, for the Remote Desktop service only.
 struct FirewallRule {
     std::wstring name;
     std::wstring description;
     std::wstring grouping;
-    std::wstring localPorts;  // plain decimal, for instance "3390"
-    int protocol = 6;         // TCP
-    int direction = 1;        // inbound
-    int action = 1;           // allow
+    int protocol = 6;         // 6 TCP, 17 UDP, 256 any
+    std::wstring localPorts;  // plain decimal, for instance "3390"; only for TCP and UDP
+    std::wstring remotePorts = L"*";
+    std::wstring localAddresses = L"*";
+    std::wstring remoteAddresses = L"*";
+    int direction = 1;  // inbound
+    int action = 1;     // allow
     bool enabled = true;
     int profiles = 0x7FFFFFFF;  // all profiles
+    std::wstring applicationName = L"%SystemRoot%\\system32\\svchost.exe";
+    std::wstring serviceName = L"TermService";
+    std::wstring interfaceTypes = L"All";
+    bool edgeTraversal = false;
+
+    auto Fields() const {
+        return std::tie(name, description, grouping, protocol, localPorts, remotePorts, localAddresses,
+                        remoteAddresses, direction, action, enabled, profiles, applicationName, serviceName,
+                        interfaceTypes, edgeTraversal);
+    }
+    bool operator==(const FirewallRule& other) const { return Fields() == other.Fields(); }
 };
 
 // Whether the firewall applies rules added on this machine, for the profiles that are current
@@ -73,8 +91,12 @@ class FirewallPolicy {
 public:
     virtual ~FirewallPolicy() = default;
     virtual Status LocalPolicyState(FirewallLocalPolicy& state) = 0;
+    // Every rule whose group (its indirect, unlocalised name) is `grouping`.
+    virtual Status RulesInGroup(const std::wstring& grouping, std::vector<FirewallRule>& rules) = 0;
+    // The rule named `name` with every property, when there is one.
+    virtual Status FindRule(const std::wstring& name, FirewallRule& rule, bool& found) = 0;
     // Makes sure one rule named `rule.name` exists with exactly these settings: an existing rule of that
-    // name is brought up to date, otherwise a new one is added. `added` tells which happened.
+    // name gets every property set anew, otherwise a new one is added. `added` tells which happened.
     virtual Status EnsureRule(const FirewallRule& rule, bool& added) = 0;
     virtual Status RemoveRule(const std::wstring& name) = 0;
 };

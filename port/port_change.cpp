@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/failure_text.h"
+#include "port/firewall_rules.h"
 #include "port/port_settings.h"
 #include "port/port_text.h"
 #include "port/reachability.h"
@@ -28,23 +29,32 @@ std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& se
     return joined;
 }
 
+// What a failed change left behind once it was taken back.
+struct Rollback {
+    bool changedAnything = false;
+    std::vector<std::wstring> notRestored;
+
+    void Add(bool changed, const std::vector<std::wstring>& left) {
+        changedAnything = changedAnything || changed;
+        notRestored.insert(notRestored.end(), left.begin(), left.end());
+    }
+};
+
 // Tells the administrator which step failed and why, and in what state the machine is left.
 void ReportFailedChange(Platform& platform, MainView& view, const std::wstring& step, const Status& status,
-                        const PortSettingsChange* change) {
+                        const Rollback& rollback = {}) {
     const std::wstring reason = DescribeFailure(status);
     std::wstring prompt = L"修改远程端口失败。\r\n\r\n失败的步骤：" + step + L"\r\n原因：" + reason + L"\r\n\r\n";
-    if (change && !change->NotRestored().empty()) {
-        prompt += L"以下设置未能恢复原样，请手工检查：\r\n" + Join(change->NotRestored(), L"\r\n");
-    } else if (change && change->WroteAnything()) {
+    if (!rollback.notRestored.empty()) {
+        prompt += L"以下设置未能恢复原样，请手工检查：\r\n" + Join(rollback.notRestored, L"\r\n");
+    } else if (rollback.changedAnything) {
         prompt += L"已写入的设置均已恢复原样，远程桌面端口和防火墙设置均未改变。";
     } else {
         prompt += L"没有写入任何设置，远程桌面端口和防火墙设置均未改变。";
     }
 
     AppendLogLine(view, L"修改失败：" + step + L"，" + reason);
-    if (change && !change->NotRestored().empty()) {
-        AppendLogLine(view, L"未能恢复：" + Join(change->NotRestored(), L"；"));
-    }
+    if (!rollback.notRestored.empty()) AppendLogLine(view, L"未能恢复：" + Join(rollback.notRestored, L"；"));
     platform.ShowMessage(prompt, kMessageCritical, kErrorTitle);
 }
 
@@ -82,17 +92,14 @@ void OfferRestart(Platform& platform, MainView& view) {
 void RunPortChange(Platform& platform, MainView& view) {
     Status status;
     std::unique_ptr<ScriptShell> shell = platform.CreateScriptShell(status);
-    if (!shell) {
-        ReportFailedChange(platform, view, L"创建脚本宿主对象 wscript.shell", status, nullptr);
-        return;
-    }
+    if (!shell) return ReportFailedChange(platform, view, L"创建脚本宿主对象 wscript.shell", status);
 
     const std::wstring port = view.NewPortText();
     if (!AcceptPort(platform, view, port)) return;
 
-    PortSettingsChange change(*shell, port);
-    status = change.ReadPrevious();
-    if (!status) return ReportFailedChange(platform, view, change.FailedStep(), status, nullptr);
+    PortSettingsChange settings(*shell, port);
+    status = settings.ReadPrevious();
+    if (!status) return ReportFailedChange(platform, view, settings.FailedStep(), status);
 
     // Before the first write: anything that would leave Remote Desktop unreachable on the new port after
     // the restart is put to the administrator, with "do nothing" the default.
@@ -101,7 +108,7 @@ void RunPortChange(Platform& platform, MainView& view) {
     std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(firewallStatus);
     const ReachabilityFindings findings =
         CheckReachability(platform, firewall.get(), firewallStatus, number,
-                          std::to_wstring(change.PreviousListenerPort()) == number);
+                          std::to_wstring(settings.PreviousListenerPort()) == number);
     for (const std::wstring& line : findings.uncheckedLines) AppendLogLine(view, line);
     for (const ReachabilityRisk& risk : findings.risks) {
         if (platform.ShowMessage(risk.question, kRiskQuestionStyle, kRiskTitle) == kAnswerYes) continue;
@@ -109,25 +116,39 @@ void RunPortChange(Platform& platform, MainView& view) {
         return;
     }
 
-    status = change.Write();
-    if (!status) return ReportFailedChange(platform, view, change.FailedStep(), status, &change);
-
-    // The legacy entry above is only read by the firewall of Windows XP and Server 2003; every later
-    // Windows needs a rule in its own list. With the firewall service down there is none to add, and the
-    // administrator chose to go on without it.
+    // The firewall rules come first and the registry values after them, the firewall entry last: a failure
+    // anywhere takes back only rules and rewrites of existing values, never a value that has to be deleted.
+    // With the firewall service down there are no rules to make, and the administrator chose to go on.
+    std::unique_ptr<FirewallRulesChange> rules;
     if (!findings.firewallUnavailable) {
-        const FirewallRule rule = FirewallRuleFor(port);
         if (!firewall) {
-            change.Undo();
-            return ReportFailedChange(platform, view, L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）", firewallStatus,
-                                      &change);
+            return ReportFailedChange(platform, view, L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）", firewallStatus);
         }
-        bool added = false;
-        status = firewall->EnsureRule(rule, added);
+        std::vector<FirewallRule> remoteDesktopRules;
+        status = firewall->RulesInGroup(kRemoteDesktopGroup, remoteDesktopRules);
         if (!status) {
-            change.Undo();
-            return ReportFailedChange(platform, view, L"添加防火墙入站规则“" + rule.name + L"”", status, &change);
+            remoteDesktopRules.clear();
+            AppendLogLine(view, L"未能读取 Windows 自带的远程桌面防火墙规则：" + DescribeFailure(status) +
+                                    L"，新规则对所有网络和远程地址开放");
         }
+        rules = std::make_unique<FirewallRulesChange>(*firewall, FirewallRulesFor(port, remoteDesktopRules));
+        status = rules->Apply();
+        if (!status) {
+            Rollback rollback;
+            rollback.Add(rules->ChangedAnything(), rules->NotRestored());
+            return ReportFailedChange(platform, view, rules->FailedStep(), status, rollback);
+        }
+    }
+
+    status = settings.Write();
+    if (!status) {
+        Rollback rollback;
+        rollback.Add(settings.WroteAnything(), settings.NotRestored());
+        if (rules) {
+            rules->Undo();
+            rollback.Add(rules->ChangedAnything(), rules->NotRestored());
+        }
+        return ReportFailedChange(platform, view, settings.FailedStep(), status, rollback);
     }
 
     AppendLogLine(view, L"系统远程桌面连接端口已被修改为：" + view.NewPortText());

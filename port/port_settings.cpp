@@ -43,16 +43,6 @@ std::wstring FirewallEntryData(const std::wstring& portText) {
     return portText + L":TCP:*:Enabled:新的远程连接端口";
 }
 
-FirewallRule FirewallRuleFor(const std::wstring& portText) {
-    FirewallRule rule;
-    const std::wstring number = PortNumberText(portText);
-    rule.name = L"远程桌面端口 " + number + L" (TCP)";
-    rule.description = L"新的远程连接端口";
-    rule.grouping = L"Korvane远程端口修改工具";
-    rule.localPorts = number;
-    return rule;
-}
-
 PortSettingsChange::PortSettingsChange(ScriptShell& shell, const std::wstring& portText) : shell_(shell) {
     settings_.push_back({L"Tds 端口", kTdsPortPath, L"REG_DWORD", portText, false, {}});
     settings_.push_back({L"RDP-Tcp 端口", kRdpTcpPortPath, L"REG_DWORD", portText, false, {}});

@@ -40,9 +40,6 @@ CurrentPort ReadCurrentPort(ScriptShell& shell);
 std::wstring FirewallEntryName(const std::wstring& portText);
 std::wstring FirewallEntryData(const std::wstring& portText);
 
-// The inbound allow rule that opens a port in the firewall of every Windows since Vista.
-FirewallRule FirewallRuleFor(const std::wstring& portText);
-
 // Writing a new port to the three registry values, as one change: what they held is read first, and a
 // write that fails puts back what the earlier ones replaced, so the listener port and the firewall entry
 // never disagree after a failure.
@@ -56,8 +53,6 @@ public:
     // Writes the Tds port, the RDP-Tcp port and the firewall entry, in this order. On failure the
     // values already written are put back before it returns.
     Status Write();
-    // Puts back every value written so far (used when a later step of the change fails).
-    void Undo();
 
     // The step that failed, in words for the administrator.
     const std::wstring& FailedStep() const { return failedStep_; }
@@ -78,6 +73,7 @@ private:
         RegValue previous;
     };
 
+    void Undo();
     Status Restore(const Setting& setting);
     std::wstring Describe(const Setting& setting) const;
 

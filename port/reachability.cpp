@@ -1,6 +1,7 @@
 #include "port/reachability.h"
 
 #include "platform/failure_text.h"
+#include "port/firewall_rules.h"
 
 namespace korvane {
 
@@ -45,20 +46,6 @@ void CheckPort(Platform& platform, const std::wstring& port, ReachabilityFinding
     }
 }
 
-std::wstring ProfileNames(int profiles) {
-    std::wstring names;
-    const struct {
-        int bit;
-        const wchar_t* name;
-    } kProfiles[] = {{1, L"域"}, {2, L"专用"}, {4, L"公用"}};
-    for (const auto& profile : kProfiles) {
-        if (!(profiles & profile.bit)) continue;
-        if (!names.empty()) names += L"、";
-        names += profile.name;
-    }
-    return names;
-}
-
 bool IsServiceDown(uint32_t code) {
     return code == kFirewallServiceStopped || code == kFirewallServiceDisabled;
 }
@@ -72,7 +59,7 @@ void ReportServiceDown(uint32_t code, const std::wstring& port, ReachabilityFind
         {Question(service + L"，无法添加任何防火墙规则。",
                   L"如果继续，只修改远程桌面端口，不添加防火墙规则；若本机使用的防火墙没有放行端口 " + port +
                       L"，重启后将无法通过新端口 " + port + L" 远程连接这台计算机。",
-                  L"端口必须在本机使用的防火墙中放行：若使用其他防火墙，请先在其中放行 TCP 端口 " + port +
+                  L"端口必须在本机使用的防火墙中放行：若使用其他防火墙，请先在其中放行 TCP 和 UDP 端口 " + port +
                       L"；若使用 Windows 防火墙，请选择“否”，启动该服务后再修改。"),
          L"修改已取消：" + service + L"，无法添加防火墙规则"});
 }

@@ -102,11 +102,39 @@ public:
         return Status::Ok();
     }
 
+    Status RulesInGroup(const std::wstring& grouping, std::vector<FirewallRule>& rules) override {
+        world_.calls.push_back(L"read group " + grouping);
+        if (world_.failReadGroup) return Denied();
+        for (const FirewallRule& rule : world_.windowsRules) {
+            if (rule.grouping == grouping) rules.push_back(rule);
+        }
+        for (const auto& named : world_.rules) {
+            if (named.second.grouping == grouping) rules.push_back(named.second);
+        }
+        return Status::Ok();
+    }
+
+    Status FindRule(const std::wstring& name, FirewallRule& rule, bool& found) override {
+        auto it = world_.rules.find(name);
+        found = it != world_.rules.end();
+        if (found) rule = it->second;
+        return Status::Ok();
+    }
+
     Status EnsureRule(const FirewallRule& rule, bool& added) override {
         world_.calls.push_back(L"ensure rule " + rule.name);
         if (world_.serviceDownCode) return Status::Failure(world_.serviceDownCode, L"服务不可用。");
         if (world_.failEnsureRule) return Denied();
         added = world_.rules.count(rule.name) == 0;
+        if (world_.failEnsureRuleNamed.count(rule.name)) {
+            // As the real object does, property by property: an existing rule is left half rewritten.
+            if (!added) {
+                world_.rules[rule.name].protocol = rule.protocol;
+                world_.rules[rule.name].localPorts = rule.localPorts;
+            }
+            added = false;
+            return Denied();
+        }
         world_.rules[rule.name] = rule;
         return Status::Ok();
     }

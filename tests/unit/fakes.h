@@ -48,8 +48,12 @@ struct FakeWorld {
     std::vector<Message> messages;
     std::vector<int> answers;  // answers to the message boxes in order; OK (1) when exhausted
 
-    // The firewall's rule list, by name, and its failures.
+    // The firewall's rule list, by name, and its failures; Windows' own rules apart (several may share a
+    // name), read only.
     std::map<std::wstring, FirewallRule> rules;
+    std::vector<FirewallRule> windowsRules;
+    bool failReadGroup = false;
+    std::set<std::wstring> failEnsureRuleNamed;  // these fail after half of the settings were made
     bool failFirewallCreation = false;
     uint32_t firewallCreationCode = 0x80040154u;  // class not registered
     bool failEnsureRule = false;

@@ -146,7 +146,7 @@ TEST_F(ReachabilityTest, SeveralConditionsAreAskedInOrderAndYesToAllGoesOnAsUsua
     world.messages.clear();
     Change(L"3390", {kYes, kYes, kNo});
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
-    EXPECT_EQ(world.rules.size(), 1u);
+    EXPECT_EQ(world.rules.size(), 2u);
     EXPECT_EQ(view.log.find(L"修改已取消"), std::wstring::npos);
     EXPECT_NE(view.log.find(L"远程端口已被添加到防火墙例外\r\n"), std::wstring::npos);
     EXPECT_EQ(world.messages.back().prompt, L"修改完成，确定重启吗？");
@@ -182,7 +182,7 @@ TEST_F(ReachabilityTest, ChecksThatCannotBeMadeAreLoggedAndTheChangeGoesOn) {
     Change(L"3390", {kNo});
     EXPECT_TRUE(Questions().empty());
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
-    EXPECT_EQ(world.rules.size(), 1u);
+    EXPECT_EQ(world.rules.size(), 2u);
     EXPECT_EQ(view.log.rfind(kStartLog + L"未能检查端口 3390 是否可用：不支持的地址族。（错误代码 0x8007273F）\r\n"
                                          L"未能检查 Windows 防火墙是否应用本机规则：未实现。（错误代码 0x80004001）\r\n"
                                          L"系统远程桌面连接端口已被修改为：3390\r\n",

@@ -1,0 +1,175 @@
+// The firewall rules of a change: TCP and UDP for the Remote Desktop service, in the scopes of Windows'
+// own Remote Desktop listener rules, every property of an existing rule set anew, and every rule taken
+// back when a later step fails.
+#include <gtest/gtest.h>
+
+#include "port/firewall_rules.h"
+#include "port/port_change.h"
+#include "port/port_settings.h"
+#include "tests/unit/fakes.h"
+
+namespace korvane::testing {
+namespace {
+
+const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
+
+// One of Windows' own Remote Desktop rules, as a client edition keeps them.
+FirewallRule WindowsRule(int protocol, int profiles, const std::wstring& remoteAddresses, bool enabled = true,
+                         const std::wstring& localPorts = L"3389") {
+    FirewallRule rule;
+    rule.name = protocol == 6 ? L"远程桌面 - 用户模式(TCP-In)" : L"远程桌面 - 用户模式(UDP-In)";
+    rule.grouping = L"@FirewallAPI.dll,-28752";
+    rule.protocol = protocol;
+    rule.localPorts = localPorts;
+    rule.profiles = profiles;
+    rule.remoteAddresses = remoteAddresses;
+    rule.enabled = enabled;
+    return rule;
+}
+
+class FirewallRulesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        world.registry[kTdsPortPath] = Dword(3389);
+        world.registry[kRdpTcpPortPath] = Dword(3389);
+        view.log = kStartLog;
+    }
+
+    void Change(const std::wstring& port) {
+        view.newPort = port;
+        world.answers = {7};
+        RunPortChange(platform, view);
+    }
+
+    // name -> (profiles, remote addresses) of the rules made, for the scope checks.
+    std::map<std::wstring, std::pair<int, std::wstring>> Scopes() const {
+        std::map<std::wstring, std::pair<int, std::wstring>> scopes;
+        for (const auto& named : world.rules) scopes[named.first] = {named.second.profiles, named.second.remoteAddresses};
+        return scopes;
+    }
+
+    FakeWorld world;
+    FakePlatform platform{world};
+    FakeView view;
+};
+
+TEST_F(FirewallRulesTest, OneWindowsRuleEachGivesItsScope) {
+    world.windowsRules = {
+        WindowsRule(6, 1, L"10.0.0.5"),
+        WindowsRule(17, 1, L"10.0.0.5"),
+        WindowsRule(6, 4, L"*", /*enabled=*/false),   // disabled: not who may connect
+        WindowsRule(6, 7, L"*", true, L"*"),          // shadowing, not the listener
+    };
+    world.windowsRules[3].name = L"远程桌面 - 阴影(TCP-In)";
+    Change(L"3390");
+    const std::map<std::wstring, std::pair<int, std::wstring>> expected = {
+        {L"远程桌面端口 3390 (TCP)", {1, L"10.0.0.5"}},
+        {L"远程桌面端口 3390 (UDP)", {1, L"10.0.0.5"}},
+    };
+    EXPECT_EQ(Scopes(), expected);
+    EXPECT_EQ(world.rules[L"远程桌面端口 3390 (UDP)"].protocol, 17);
+    EXPECT_EQ(world.rules[L"远程桌面端口 3390 (UDP)"].applicationName, L"%SystemRoot%\\system32\\svchost.exe");
+    EXPECT_EQ(world.rules[L"远程桌面端口 3390 (UDP)"].serviceName, L"TermService");
+}
+
+TEST_F(FirewallRulesTest, TwoScopesGiveTwoRulesEachNamedAfterItsProfiles) {
+    world.windowsRules = {WindowsRule(6, 1 | 2, L"*"), WindowsRule(6, 4, L"LocalSubnet"),
+                          WindowsRule(17, 1 | 2, L"*"), WindowsRule(17, 4, L"LocalSubnet")};
+    Change(L"3390");
+    const std::map<std::wstring, std::pair<int, std::wstring>> expected = {
+        {L"远程桌面端口 3390 (TCP, 域、专用)", {3, L"*"}},
+        {L"远程桌面端口 3390 (TCP, 公用)", {4, L"LocalSubnet"}},
+        {L"远程桌面端口 3390 (UDP, 域、专用)", {3, L"*"}},
+        {L"远程桌面端口 3390 (UDP, 公用)", {4, L"LocalSubnet"}},
+    };
+    EXPECT_EQ(Scopes(), expected);
+}
+
+TEST_F(FirewallRulesTest, UdpWithoutItsOwnRuleTakesTheTcpScopeAndNoneAtAllOpensToAll) {
+    world.windowsRules = {WindowsRule(6, 1, L"10.0.0.5"), WindowsRule(17, 7, L"*", /*enabled=*/false)};
+    Change(L"3390");
+    EXPECT_EQ(Scopes()[L"远程桌面端口 3390 (UDP)"], std::make_pair(1, std::wstring(L"10.0.0.5")));
+
+    world.windowsRules.clear();
+    Change(L"3391");
+    EXPECT_EQ(Scopes()[L"远程桌面端口 3391 (TCP)"], std::make_pair(0x7FFFFFFF, std::wstring(L"*")));
+    EXPECT_EQ(Scopes()[L"远程桌面端口 3391 (UDP)"], std::make_pair(0x7FFFFFFF, std::wstring(L"*")));
+}
+
+TEST_F(FirewallRulesTest, UnreadableWindowsRulesAreLoggedAndTheRulesOpenToAll) {
+    world.failReadGroup = true;
+    Change(L"3390");
+    EXPECT_EQ(Scopes()[L"远程桌面端口 3390 (TCP)"], std::make_pair(0x7FFFFFFF, std::wstring(L"*")));
+    EXPECT_EQ(view.log.rfind(kStartLog +
+                                 L"未能读取 Windows 自带的远程桌面防火墙规则：拒绝访问。（错误代码 0x80070005），"
+                                 L"新规则对所有网络和远程地址开放\r\n系统远程桌面连接端口已被修改为：3390\r\n",
+                             0),
+              0u)
+        << std::string(view.log.begin(), view.log.end());
+}
+
+TEST_F(FirewallRulesTest, AnExistingRuleIsResetWhollyAndAnEarlierPortsRuleIsLeftAlone) {
+    Change(L"3390");
+    const auto made = world.rules;
+    FirewallRule& edited = world.rules[L"远程桌面端口 3390 (TCP)"];
+    edited.remoteAddresses = L"192.0.2.1";
+    edited.applicationName.clear();
+    edited.serviceName = L"*";
+    edited.edgeTraversal = true;
+    edited.enabled = false;
+    edited.interfaceTypes = L"Wireless";
+    FirewallRule earlier = made.at(L"远程桌面端口 3390 (UDP)");
+    earlier.name = L"远程桌面端口 3389 (UDP)";
+    earlier.localPorts = L"3389";
+    world.rules[earlier.name] = earlier;
+
+    Change(L"3390");
+    auto expected = made;
+    expected[earlier.name] = earlier;
+    EXPECT_EQ(world.rules, expected);
+}
+
+TEST_F(FirewallRulesTest, RefusedUdpRuleTakesTheTcpRuleBackAndWritesNothing) {
+    world.failEnsureRuleNamed.insert(L"远程桌面端口 3390 (UDP)");
+    const auto before = world.registry;
+    Change(L"3390");
+    EXPECT_TRUE(world.rules.empty());
+    EXPECT_EQ(world.registry, before);
+    EXPECT_TRUE(std::none_of(world.calls.begin(), world.calls.end(),
+                             [](const std::wstring& call) { return call.rfind(L"regwrite", 0) == 0; }));
+    ASSERT_EQ(world.messages.size(), 1u);
+    EXPECT_NE(world.messages[0].prompt.find(L"失败的步骤：添加防火墙入站规则“远程桌面端口 3390 (UDP)”"),
+              std::wstring::npos);
+    EXPECT_NE(world.messages[0].prompt.find(L"已写入的设置均已恢复原样"), std::wstring::npos);
+}
+
+TEST_F(FirewallRulesTest, ARewriteThatFailsHalfwayGetsBackEveryProperty) {
+    FirewallRule handMade;
+    handMade.name = L"远程桌面端口 3390 (TCP)";
+    handMade.protocol = 17;
+    handMade.localPorts = L"4000";
+    handMade.remoteAddresses = L"192.0.2.1";
+    handMade.edgeTraversal = true;
+    world.rules[handMade.name] = handMade;
+    world.failEnsureRuleNamed.insert(handMade.name);
+    Change(L"3390");
+    ASSERT_EQ(world.rules.size(), 1u);
+    EXPECT_EQ(world.rules.begin()->second, handMade);
+}
+
+TEST_F(FirewallRulesTest, AFailedRegistryWriteTakesBackRulesAddedAndRewritten) {
+    FirewallRule handMade;
+    handMade.name = L"远程桌面端口 3390 (UDP)";
+    handMade.remoteAddresses = L"192.0.2.1";
+    world.rules[handMade.name] = handMade;
+    world.failing.insert(L"regwrite " + kRdpTcpPortPath);
+    const auto before = world.registry;
+    Change(L"3390");
+    EXPECT_EQ(world.registry, before);
+    ASSERT_EQ(world.rules.size(), 1u);
+    EXPECT_EQ(world.rules.begin()->second, handMade);
+    EXPECT_NE(world.messages.at(0).prompt.find(L"已写入的设置均已恢复原样"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace korvane::testing
