@@ -71,9 +71,9 @@ struct FirewallRule {
     bool edgeTraversal = false;
 
     auto Fields() const {
-        return std::tie(name, description, grouping, protocol, localPorts, remotePorts, localAddresses,
-                        remoteAddresses, direction, action, enabled, profiles, applicationName, serviceName,
-                        interfaceTypes, edgeTraversal);
+        return std::tie(name, description, grouping, protocol, localPorts, remotePorts, localAddresses, remoteAddresses,
+                        direction, action, enabled, profiles, applicationName, serviceName, interfaceTypes,
+                        edgeTraversal);
     }
     bool operator==(const FirewallRule& other) const { return Fields() == other.Fields(); }
 };

@@ -126,7 +126,8 @@ void FirewallRulesChange::Undo() {
         const Made made = made_.back();
         made_.pop_back();
         bool added = false;
-        const Status status = made.existed ? firewall_.EnsureRule(made.previous, added) : firewall_.RemoveRule(made.name);
+        const Status status =
+            made.existed ? firewall_.EnsureRule(made.previous, added) : firewall_.RemoveRule(made.name);
         if (status) continue;
         notRestored_.push_back(L"防火墙规则“" + made.name + (made.existed ? L"”未能恢复原设置：" : L"”未能删除：") +
                                DescribeFailure(status));

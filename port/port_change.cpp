@@ -106,9 +106,8 @@ void RunPortChange(Platform& platform, MainView& view) {
     const std::wstring number = PortNumberText(port);
     Status firewallStatus;
     std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(firewallStatus);
-    const ReachabilityFindings findings =
-        CheckReachability(platform, firewall.get(), firewallStatus, number,
-                          std::to_wstring(settings.PreviousListenerPort()) == number);
+    const ReachabilityFindings findings = CheckReachability(platform, firewall.get(), firewallStatus, number,
+                                                            std::to_wstring(settings.PreviousListenerPort()) == number);
     for (const std::wstring& line : findings.uncheckedLines) AppendLogLine(view, line);
     for (const ReachabilityRisk& risk : findings.risks) {
         if (platform.ShowMessage(risk.question, kRiskQuestionStyle, kRiskTitle) == kAnswerYes) continue;

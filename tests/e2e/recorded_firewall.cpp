@@ -13,11 +13,15 @@
 namespace firewall_recorder {
 
 std::string Show(const StoredRule& rule) {
-    return "{name " + e2e::Quote(rule.name) + ", description " + e2e::Quote(rule.description) + ", grouping " +
-           e2e::Quote(rule.grouping) + ", protocol " + std::to_string(rule.protocol) + ", local ports " +
-           e2e::Quote(rule.localPorts) + ", direction " + std::to_string(rule.direction) + ", action " +
-           std::to_string(rule.action) + ", profiles " + e2e::Hex(static_cast<uint32_t>(rule.profiles)) +
-           (rule.enabled ? ", enabled}" : ", disabled}");
+    using e2e::Quote;
+    return "{name " + Quote(rule.name) + ", description " + Quote(rule.description) + ", grouping " +
+           Quote(rule.grouping) + ", protocol " + std::to_string(rule.protocol) + ", local ports " +
+           Quote(rule.localPorts) + ", remote ports " + Quote(rule.remotePorts) + ", local addresses " +
+           Quote(rule.localAddresses) + ", remote addresses " + Quote(rule.remoteAddresses) + ", direction " +
+           std::to_string(rule.direction) + ", action " + std::to_string(rule.action) + ", profiles " +
+           e2e::Hex(static_cast<uint32_t>(rule.profiles)) + ", program " + Quote(rule.applicationName) + ", service " +
+           Quote(rule.serviceName) + ", interface types " + Quote(rule.interfaceTypes) +
+           (rule.edgeTraversal ? ", edge traversal" : "") + (rule.enabled ? ", enabled}" : ", disabled}");
 }
 
 }  // namespace firewall_recorder
@@ -52,8 +56,8 @@ std::wstring MarkerPath(FirewallOperation operation) {
 }
 
 constexpr FirewallOperation kAllOperations[] = {FirewallOperation::CreatePolicy, FirewallOperation::Item,
-                                                FirewallOperation::Add, FirewallOperation::Update,
-                                                FirewallOperation::Remove, FirewallOperation::Service};
+                                                FirewallOperation::Add,          FirewallOperation::Update,
+                                                FirewallOperation::Remove,       FirewallOperation::Service};
 
 // Removes a marker; false when it is still there afterwards.
 bool RemoveMarker(FirewallOperation operation) {
@@ -63,19 +67,25 @@ bool RemoveMarker(FirewallOperation operation) {
 
 }  // namespace
 
-RecordedFirewallRule ExpectedFirewallRule(const std::wstring& name, const std::wstring& description,
-                                          const std::wstring& grouping, const std::wstring& localPorts) {
-    RecordedFirewallRule rule;
-    rule.name = name;
-    rule.description = description;
-    rule.grouping = grouping;
-    rule.protocol = 6;
-    rule.localPorts = localPorts;
-    rule.direction = 1;
-    rule.action = 1;
-    rule.profiles = 0x7FFFFFFF;
-    rule.enabled = true;
-    return rule;
+RecordedFirewallRule Recorded(const korvane::FirewallRule& rule) {
+    RecordedFirewallRule recorded;
+    recorded.name = rule.name;
+    recorded.description = rule.description;
+    recorded.grouping = rule.grouping;
+    recorded.protocol = rule.protocol;
+    recorded.localPorts = rule.localPorts;
+    recorded.direction = rule.direction;
+    recorded.action = rule.action;
+    recorded.profiles = rule.profiles;
+    recorded.enabled = rule.enabled;
+    recorded.remotePorts = rule.remotePorts;
+    recorded.localAddresses = rule.localAddresses;
+    recorded.remoteAddresses = rule.remoteAddresses;
+    recorded.applicationName = rule.applicationName;
+    recorded.serviceName = rule.serviceName;
+    recorded.interfaceTypes = rule.interfaceTypes;
+    recorded.edgeTraversal = rule.edgeTraversal;
+    return recorded;
 }
 
 std::vector<RecordedFirewallRule> ReadRecordedFirewallRules() {
@@ -104,7 +114,7 @@ void ClearRecordedFirewallRules() {
     }
 }
 
-void SetFirewallFailure(FirewallOperation operation, bool fails, uint32_t code) {
+void SetFirewallFailure(FirewallOperation operation, bool fails, uint32_t code, int nthCall) {
     const std::wstring path = MarkerPath(operation);
     if (!fails) {
         if (!RemoveMarker(operation)) FAIL_SCENARIO("cannot delete " + Utf8(path));
@@ -113,15 +123,17 @@ void SetFirewallFailure(FirewallOperation operation, bool fails, uint32_t code) 
     const HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) FAIL_SCENARIO("cannot create " + Utf8(path));
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, "%08X", code);
+    char text[32];
+    const int length = std::snprintf(text, sizeof text, "%08X %d", code, nthCall);
     DWORD written = 0;
     const bool ok = WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr) && written == DWORD(length);
     CloseHandle(file);
     if (!ok) FAIL_SCENARIO("cannot write " + Utf8(path));
 }
 
-void SetFirewallAddFails(bool fails) { SetFirewallFailure(FirewallOperation::Add, fails); }
+void SetFirewallAddFails(bool fails) {
+    SetFirewallFailure(FirewallOperation::Add, fails);
+}
 
 void ClearFirewallFailures() {
     for (FirewallOperation operation : kAllOperations) SetFirewallFailure(operation, false);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "firewall_recorder/rule_file.h"
+#include "platform/platform.h"
 
 namespace firewall_recorder {
 // For failure messages of the bench (found by argument-dependent lookup).
@@ -31,9 +32,8 @@ namespace e2e {
 // object on Windows: protocol 256 (any), inbound (1), allow (1), all profiles (0x7FFFFFFF), disabled.
 using RecordedFirewallRule = firewall_recorder::StoredRule;
 
-// The firewall rule in the form of the recorder, to compare with what was recorded.
-RecordedFirewallRule ExpectedFirewallRule(const std::wstring& name, const std::wstring& description,
-                                          const std::wstring& grouping, const std::wstring& localPorts);
+// The program's firewall rule in the form of the recorder, to compare with what was recorded.
+RecordedFirewallRule Recorded(const korvane::FirewallRule& rule);
 
 // Every rule, in the order they were added. Ends the scenario when the list cannot be read.
 std::vector<RecordedFirewallRule> ReadRecordedFirewallRules();
@@ -52,8 +52,10 @@ enum class FirewallOperation {
     Remove,        // removing a rule
     Service,       // every call on the policy object, as while the firewall service is down
 };
-// Makes `operation` fail with `code` from now on (fails = true) or no longer (fails = false).
-void SetFirewallFailure(FirewallOperation operation, bool fails, uint32_t code = 0x80070005u /* E_ACCESSDENIED */);
+// Makes `operation` fail with `code` from now on (fails = true) or no longer (fails = false); with `nthCall`,
+// only that call from now on fails, once (2: the second add, say).
+void SetFirewallFailure(FirewallOperation operation, bool fails, uint32_t code = 0x80070005u /* E_ACCESSDENIED */,
+                        int nthCall = 0);
 // Adding a rule fails with E_ACCESSDENIED ("access denied"), as for a program not run as administrator.
 void SetFirewallAddFails(bool fails);
 void ClearFirewallFailures();
@@ -61,7 +63,8 @@ void ClearFirewallFailures();
 void SetFirewallLocalPolicy(int modifyState, int currentProfiles);
 
 // For one scenario: empties the rule list and switches every failure off (the local policy back to rules
-// applied), and switches them off again at the end, so that a scenario ended early leaves no failure behind for the next one.
+// applied), and switches them off again at the end, so that a scenario ended early leaves no failure behind for the
+// next one.
 class CleanFirewall {
 public:
     CleanFirewall();

@@ -48,7 +48,9 @@ void SetValue(const std::wstring& path, DWORD type, const void* data, DWORD size
 
 unsigned g_hiddenKeyCount = 0;  // names one backup key per hidden key, also for two hidden at once
 
-bool Missing(LSTATUS status) { return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND; }
+bool Missing(LSTATUS status) {
+    return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND;
+}
 
 }  // namespace
 
@@ -159,7 +161,9 @@ std::string RegistryTreeSnapshot(const std::wstring& keyPath) {
     return snapshot;
 }
 
-void SetRegistryDword(const std::wstring& path, DWORD value) { SetValue(path, REG_DWORD, &value, sizeof value); }
+void SetRegistryDword(const std::wstring& path, DWORD value) {
+    SetValue(path, REG_DWORD, &value, sizeof value);
+}
 
 void SetRegistryString(const std::wstring& path, const std::wstring& value) {
     SetValue(path, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));

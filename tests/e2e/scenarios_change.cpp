@@ -38,9 +38,51 @@ void SeedDefaultMachine() {
     e2e::DeleteRegistryKey(kGloballyOpenPortsKey);
 }
 
-e2e::RecordedFirewallRule RuleFor(const std::wstring& port) {
-    return e2e::ExpectedFirewallRule(L"远程桌面端口 " + port + L" (TCP)", L"新的远程连接端口",
-                                     L"Korvane远程端口修改工具", port);
+// One of the program's rules for `port`, as it should reach the firewall: every property.
+e2e::RecordedFirewallRule OurRule(const std::wstring& name, int protocol, const std::wstring& port,
+                                  int profiles = 0x7FFFFFFF, const std::wstring& remoteAddresses = L"*") {
+    e2e::RecordedFirewallRule rule;
+    rule.name = name;
+    rule.description = L"新的远程连接端口";
+    rule.grouping = L"Korvane远程端口修改工具";
+    rule.protocol = protocol;
+    rule.localPorts = port;
+    rule.remotePorts = L"*";
+    rule.remoteAddresses = remoteAddresses;
+    rule.profiles = profiles;
+    rule.enabled = true;
+    rule.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
+    rule.serviceName = L"TermService";
+    return rule;
+}
+
+// The TCP and the UDP rule for `port` on a machine whose own Remote Desktop rules say nothing: open to all.
+std::vector<e2e::RecordedFirewallRule> RulesFor(const std::wstring& port) {
+    return {OurRule(L"远程桌面端口 " + port + L" (TCP)", 6, port),
+            OurRule(L"远程桌面端口 " + port + L" (UDP)", 17, port)};
+}
+
+// One of Windows' own Remote Desktop rules as a client edition keeps them (names are localised, the
+// group is not).
+e2e::RecordedFirewallRule WindowsRule(const std::wstring& name, int protocol, int profiles,
+                                      const std::wstring& remoteAddresses, const std::wstring& localPorts = L"3389") {
+    e2e::RecordedFirewallRule rule;
+    rule.name = name;
+    rule.grouping = L"@FirewallAPI.dll,-28752";
+    rule.protocol = protocol;
+    rule.localPorts = localPorts;
+    rule.remoteAddresses = remoteAddresses;
+    rule.profiles = profiles;
+    rule.enabled = true;
+    rule.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
+    rule.serviceName = L"TermService";
+    return rule;
+}
+
+template <typename T>
+std::vector<T> Joined(std::vector<T> first, const std::vector<T>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
 }
 
 void SetNewPort(const Program& program, const std::wstring& text) {
@@ -270,39 +312,99 @@ SCENARIO(change_opens_the_port_with_a_firewall_rule_once) {
     SeedDefaultMachine();
     Program program;
     ChangeAnsweredNo(program, L"03390");
-    CHECK_EQ(e2e::ReadRecordedFirewallRules(), std::vector<e2e::RecordedFirewallRule>{RuleFor(L"3390")});
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(), RulesFor(L"3390"));
     ChangeAnsweredNo(program, L"3390");
-    CHECK_EQ(e2e::ReadRecordedFirewallRules(), std::vector<e2e::RecordedFirewallRule>{RuleFor(L"3390")});
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(), RulesFor(L"3390"));
     ChangeAnsweredNo(program, L"3391");
-    CHECK_EQ(e2e::ReadRecordedFirewallRules(),
-             (std::vector<e2e::RecordedFirewallRule>{RuleFor(L"3390"), RuleFor(L"3391")}));
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(), Joined(RulesFor(L"3390"), RulesFor(L"3391")));
 }
 
-SCENARIO(refused_firewall_rule_puts_every_value_back) {
+// A refused rule takes back everything: the rules already made go, a rule rewritten gets every property
+// back, and not a byte of the registry changes (the new firewall entry, which the script shell could not
+// delete here, is never written).
+SCENARIO(refused_firewall_rule_puts_everything_back) {
+    struct Case {
+        const char* name;
+        std::vector<e2e::RecordedFirewallRule> seeded;
+        e2e::FirewallOperation failing;
+        int nthCall;
+        std::wstring step;
+    };
+    e2e::RecordedFirewallRule handMade = OurRule(L"远程桌面端口 3390 (TCP)", 17, L"4000", 1, L"192.0.2.1");
+    handMade.edgeTraversal = true;
+    const Case cases[] = {
+        {"the UDP rule refused after the TCP rule was added",
+         {},
+         e2e::FirewallOperation::Add,
+         2,
+         L"添加防火墙入站规则“远程桌面端口 3390 (UDP)”"},
+        {"a rewrite failing halfway",
+         {handMade},
+         e2e::FirewallOperation::Update,
+         3,
+         L"添加防火墙入站规则“远程桌面端口 3390 (TCP)”"},
+    };
+    for (const Case& c : cases) {
+        e2e::Context context(c.name);
+        e2e::CleanFirewall firewall;
+        SeedDefaultMachine();
+        e2e::SeedRecordedFirewallRules(c.seeded);
+        const std::string before = SnapshotOfChangedKeys();
+        e2e::SetFirewallFailure(c.failing, true, 0x80070005u, c.nthCall);
+        Program program;
+        SetNewPort(program, L"3390");
+        const e2e::MessageBoxView box = ClickChange(program);
+        CHECK_EQ(box.caption, std::wstring(L"错误"));
+        CHECK(box.hasIcon);
+        CHECK_CONTAINS(box.text, L"失败的步骤：" + c.step);
+        CHECK_CONTAINS(box.text, L"0x80070005");
+        CHECK_CONTAINS(box.text, L"已写入的设置均已恢复原样");
+        program.Answer(box, IDOK);
+
+        CHECK(SnapshotOfChangedKeys() == before);
+        CHECK_EQ(e2e::ReadRecordedFirewallRules(), c.seeded);
+        const std::wstring log = program.Text(kIdRizhi);
+        CHECK_STARTS_WITH(log, kStartLog + L"修改失败：" + c.step + L"，");
+        CHECK_EQ(std::count(log.begin(), log.end(), L'\n'), 2);
+        CHECK(!program.WaitForMessageBox(300));
+    }
+}
+
+// The rules copy who may connect from Windows' own enabled Remote Desktop listener rules, one rule of ours
+// per scope; shadowing and disabled rules are not the listener. A rule of ours for the same port is set
+// anew; one for an earlier port stays, as the old port must stay open until the restart.
+SCENARIO(change_makes_rules_in_the_scopes_of_windows_own) {
     e2e::CleanFirewall firewall;
     SeedDefaultMachine();
-    e2e::SetRegistryString(kFirewallListPath + L"3390:TCP", L"3390:TCP:*:Disabled:earlier");
-    e2e::SetFirewallAddFails(true);
+    e2e::RecordedFirewallRule disabled = WindowsRule(L"远程桌面 - 用户模式(TCP-In)", 6, 4, L"*");
+    disabled.enabled = false;
+    e2e::RecordedFirewallRule stale = OurRule(L"远程桌面端口 3390 (TCP, 公用)", 6, L"3390", 7, L"*");
+    stale.applicationName.clear();
+    stale.enabled = false;
+    const std::vector<e2e::RecordedFirewallRule> windows = {
+        WindowsRule(L"远程桌面 - 用户模式(TCP-In)", 6, 1 | 2, L"*"),
+        WindowsRule(L"远程桌面 - 用户模式(TCP-In)", 6, 4, L"LocalSubnet"),
+        WindowsRule(L"远程桌面 - 用户模式(UDP-In)", 17, 1 | 2, L"*"),
+        WindowsRule(L"远程桌面 - 用户模式(UDP-In)", 17, 4, L"LocalSubnet"),
+        WindowsRule(L"远程桌面 - 阴影(TCP-In)", 6, 7, L"*", L"*"),
+        OurRule(L"远程桌面端口 3389 (TCP)", 6, L"3389"),
+    };
+    e2e::SeedRecordedFirewallRules(Joined(windows, {stale}));
     Program program;
-    SetNewPort(program, L"3390");
-    const e2e::MessageBoxView box = ClickChange(program);
-    CHECK_EQ(box.caption, std::wstring(L"错误"));
-    CHECK(box.hasIcon);
-    CHECK_CONTAINS(box.text, L"失败的步骤：添加防火墙入站规则“远程桌面端口 3390 (TCP)”");
-    CHECK_CONTAINS(box.text, L"0x80070005");
-    CHECK_CONTAINS(box.text, L"已写入的设置均已恢复原样");
-    program.Answer(box, IDOK);
+    ChangeAnsweredNo(program, L"3390");
+    ChangeAnsweredNo(program, L"3390");
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(),
+             Joined(windows, {OurRule(L"远程桌面端口 3390 (TCP, 公用)", 6, L"3390", 4, L"LocalSubnet"),
+                              OurRule(L"远程桌面端口 3390 (TCP, 域、专用)", 6, L"3390", 3),
+                              OurRule(L"远程桌面端口 3390 (UDP, 域、专用)", 17, L"3390", 3),
+                              OurRule(L"远程桌面端口 3390 (UDP, 公用)", 17, L"3390", 4, L"LocalSubnet")}));
 
-    CHECK_EQ(e2e::ReadRegistryValue(kTdsPortPath), RegistryValue::Dword(3389));
-    CHECK_EQ(e2e::ReadRegistryValue(kRdpTcpPortPath), RegistryValue::Dword(3389));
-    CHECK_EQ(e2e::ReadRegistryValue(kFirewallListPath + L"3390:TCP"),
-             RegistryValue::String(L"3390:TCP:*:Disabled:earlier"));
-    CHECK(e2e::ReadRecordedFirewallRules().empty());
-    const std::wstring log = program.Text(kIdRizhi);
-    CHECK_STARTS_WITH(log, kStartLog + L"修改失败：添加防火墙入站规则“远程桌面端口 3390 (TCP)”，");
-    CHECK_EQ(std::count(log.begin(), log.end(), L'\n'), 2);
-    CHECK(!program.WaitForMessageBox(300));
-    CHECK(program.Running());
+    e2e::SeedRecordedFirewallRules({WindowsRule(L"远程桌面 - 用户模式(TCP-In)", 6, 1, L"10.0.0.0/8"), disabled});
+    ChangeAnsweredNo(program, L"3391");
+    const std::vector<e2e::RecordedFirewallRule> rules = e2e::ReadRecordedFirewallRules();
+    REQUIRE_EQ(rules.size(), 4u);
+    CHECK_EQ(rules[2], OurRule(L"远程桌面端口 3391 (TCP)", 6, L"3391", 1, L"10.0.0.0/8"));
+    CHECK_EQ(rules[3], OurRule(L"远程桌面端口 3391 (UDP)", 17, L"3391", 1, L"10.0.0.0/8"));
 }
 
 SCENARIO(port_with_a_listener_asks_first_and_no_changes_nothing) {
@@ -314,9 +416,9 @@ SCENARIO(port_with_a_listener_asks_first_and_no_changes_nothing) {
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(3390);
-    REQUIRE_MSG(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-                    listen(listener, 1) == 0,
-                "the driver cannot listen on 3390");
+    REQUIRE_MSG(
+        bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 && listen(listener, 1) == 0,
+        "the driver cannot listen on 3390");
     struct Cleanup {
         SOCKET socket;
         ~Cleanup() {
@@ -339,7 +441,7 @@ SCENARIO(port_with_a_listener_asks_first_and_no_changes_nothing) {
     ExpectRestartQuestion(*question);
     program.Answer(*question, IDNO);
     ExpectRegistry(3390, L"3390");
-    CHECK_EQ(e2e::ReadRecordedFirewallRules(), std::vector<e2e::RecordedFirewallRule>{RuleFor(L"3390")});
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(), RulesFor(L"3390"));
     CHECK_EQ(program.Text(kIdRizhi),
              kStartLog + L"修改已取消：端口 3390 已被另一个程序占用\r\n" + SuccessLines(L"3390"));
 }
@@ -359,7 +461,7 @@ SCENARIO(firewall_that_ignores_local_rules_asks_first) {
     REQUIRE_MSG(question.has_value(), "no restart question after Yes");
     program.Answer(*question, IDNO);
     ExpectRegistry(3390, L"3390");
-    CHECK_EQ(e2e::ReadRecordedFirewallRules().size(), 1u);
+    CHECK_EQ(e2e::ReadRecordedFirewallRules().size(), 2u);
 }
 
 SCENARIO(firewall_service_down_asks_first_and_yes_writes_without_a_rule) {

@@ -15,6 +15,7 @@
 
 namespace {
 
+using e2e::Recorded;
 using e2e::RecordedFirewallRule;
 using korvane::FirewallRule;
 using korvane::Status;
@@ -28,10 +29,6 @@ FirewallRule RemoteDesktopRule(const std::wstring& port) {
     rule.grouping = L"Korvane 远程端口";
     rule.localPorts = port;
     return rule;
-}
-
-RecordedFirewallRule Recorded(const FirewallRule& rule) {
-    return e2e::ExpectedFirewallRule(rule.name, rule.description, rule.grouping, rule.localPorts);
 }
 
 // The firewall policy of this driver, as the program gets it; ends the scenario when it cannot be created.
@@ -109,6 +106,11 @@ SCENARIO(firewall_existing_rule_is_brought_up_to_date) {
     stale.action = 0;
     stale.profiles = 1;
     stale.enabled = false;
+    stale.remoteAddresses = L"192.0.2.1";
+    stale.localAddresses = L"192.0.2.9";
+    stale.serviceName = L"*";
+    stale.interfaceTypes = L"Wireless";
+    stale.edgeTraversal = true;
     const RecordedFirewallRule other = Recorded(RemoteDesktopRule(L"3391"));
     e2e::SeedRecordedFirewallRules({other, stale});
 
@@ -289,7 +291,8 @@ SCENARIO(reachability_checks_take_milliseconds) {
         CHECK(created && created->LocalPolicyState(state).ok);
     });
     char line[120];
-    std::snprintf(line, sizeof line, "trial listen %.2f ms, firewall policy object and local policy %.2f ms (medians of 21)",
-                  port, policy);
+    std::snprintf(line, sizeof line,
+                  "trial listen %.2f ms, firewall policy object and local policy %.2f ms (medians of 21)", port,
+                  policy);
     e2e::Say(line);
 }

@@ -44,7 +44,8 @@ protected:
     // name -> (profiles, remote addresses) of the rules made, for the scope checks.
     std::map<std::wstring, std::pair<int, std::wstring>> Scopes() const {
         std::map<std::wstring, std::pair<int, std::wstring>> scopes;
-        for (const auto& named : world.rules) scopes[named.first] = {named.second.profiles, named.second.remoteAddresses};
+        for (const auto& named : world.rules)
+            scopes[named.first] = {named.second.profiles, named.second.remoteAddresses};
         return scopes;
     }
 
@@ -55,10 +56,9 @@ protected:
 
 TEST_F(FirewallRulesTest, OneWindowsRuleEachGivesItsScope) {
     world.windowsRules = {
-        WindowsRule(6, 1, L"10.0.0.5"),
-        WindowsRule(17, 1, L"10.0.0.5"),
-        WindowsRule(6, 4, L"*", /*enabled=*/false),   // disabled: not who may connect
-        WindowsRule(6, 7, L"*", true, L"*"),          // shadowing, not the listener
+        WindowsRule(6, 1, L"10.0.0.5"), WindowsRule(17, 1, L"10.0.0.5"),
+        WindowsRule(6, 4, L"*", /*enabled=*/false),  // disabled: not who may connect
+        WindowsRule(6, 7, L"*", true, L"*"),         // shadowing, not the listener
     };
     world.windowsRules[3].name = L"远程桌面 - 阴影(TCP-In)";
     Change(L"3390");
@@ -73,8 +73,8 @@ TEST_F(FirewallRulesTest, OneWindowsRuleEachGivesItsScope) {
 }
 
 TEST_F(FirewallRulesTest, TwoScopesGiveTwoRulesEachNamedAfterItsProfiles) {
-    world.windowsRules = {WindowsRule(6, 1 | 2, L"*"), WindowsRule(6, 4, L"LocalSubnet"),
-                          WindowsRule(17, 1 | 2, L"*"), WindowsRule(17, 4, L"LocalSubnet")};
+    world.windowsRules = {WindowsRule(6, 1 | 2, L"*"), WindowsRule(6, 4, L"LocalSubnet"), WindowsRule(17, 1 | 2, L"*"),
+                          WindowsRule(17, 4, L"LocalSubnet")};
     Change(L"3390");
     const std::map<std::wstring, std::pair<int, std::wstring>> expected = {
         {L"远程桌面端口 3390 (TCP, 域、专用)", {3, L"*"}},
@@ -100,11 +100,11 @@ TEST_F(FirewallRulesTest, UnreadableWindowsRulesAreLoggedAndTheRulesOpenToAll) {
     world.failReadGroup = true;
     Change(L"3390");
     EXPECT_EQ(Scopes()[L"远程桌面端口 3390 (TCP)"], std::make_pair(0x7FFFFFFF, std::wstring(L"*")));
-    EXPECT_EQ(view.log.rfind(kStartLog +
-                                 L"未能读取 Windows 自带的远程桌面防火墙规则：拒绝访问。（错误代码 0x80070005），"
-                                 L"新规则对所有网络和远程地址开放\r\n系统远程桌面连接端口已被修改为：3390\r\n",
-                             0),
-              0u)
+    EXPECT_EQ(
+        view.log.rfind(kStartLog + L"未能读取 Windows 自带的远程桌面防火墙规则：拒绝访问。（错误代码 0x80070005），"
+                                   L"新规则对所有网络和远程地址开放\r\n系统远程桌面连接端口已被修改为：3390\r\n",
+                       0),
+        0u)
         << std::string(view.log.begin(), view.log.end());
 }
 

@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rule_file.h"
@@ -34,9 +35,12 @@ constexpr HRESULT kBrokenStore = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 LONG g_liveObjects = 0;
 LONG g_serverLocks = 0;
 
-void Report(const std::string& what) { OutputDebugStringA(("firewall recorder: " + what + "\n").c_str()); }
+void Report(const std::string& what) {
+    OutputDebugStringA(("firewall recorder: " + what + "\n").c_str());
+}
 
-// The HRESULT the test asked `operation` to fail with, or S_OK when it did not ask.
+// The HRESULT the test asked `operation` to fail with, or S_OK when it did not ask. The marker holds the
+// HRESULT in hex, optionally followed by a count N: then only the Nth call from now fails, once.
 HRESULT RequestedFailure(const wchar_t* operation) {
     const std::wstring marker = std::wstring(kFailMarkerPrefix) + operation;
     const HANDLE file =
@@ -47,8 +51,24 @@ HRESULT RequestedFailure(const wchar_t* operation) {
     DWORD read = 0;
     ReadFile(file, text, sizeof text - 1, &read, nullptr);
     CloseHandle(file);
-    const unsigned long code = std::strtoul(text, nullptr, 16);
-    return code != 0 ? static_cast<HRESULT>(code) : E_ACCESSDENIED;
+    char* rest = nullptr;
+    const unsigned long code = std::strtoul(text, &rest, 16);
+    const HRESULT failure = code != 0 ? static_cast<HRESULT>(code) : E_ACCESSDENIED;
+    const long count = std::strtol(rest, nullptr, 10);
+    if (count <= 0) return failure;
+    if (count == 1) {
+        DeleteFileW(marker.c_str());
+        return failure;
+    }
+    const std::string left = std::string(text, rest - text) + " " + std::to_string(count - 1);
+    const HANDLE update =
+        CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (update != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(update, left.data(), static_cast<DWORD>(left.size()), &written, nullptr);
+        CloseHandle(update);
+    }
+    return S_OK;
 }
 
 HRESULT Load(std::vector<StoredRule>& rules) {
@@ -73,7 +93,9 @@ StoredRule* Find(std::vector<StoredRule>& rules, const std::wstring& name) {
     return nullptr;
 }
 
-std::wstring Text(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
+std::wstring Text(BSTR text) {
+    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+}
 
 HRESULT HandOut(const std::wstring& text, BSTR* result) {
     if (!result) return E_POINTER;
@@ -108,7 +130,9 @@ bool ArePorts(const std::wstring& ports) {
     }
 }
 
-bool HasPorts(long protocol) { return protocol == NET_FW_IP_PROTOCOL_TCP || protocol == NET_FW_IP_PROTOCOL_UDP; }
+bool HasPorts(long protocol) {
+    return protocol == NET_FW_IP_PROTOCOL_TCP || protocol == NET_FW_IP_PROTOCOL_UDP;
+}
 
 // IUnknown and a minimal IDispatch (no type information, no late binding) for an automation interface.
 template <typename Interface, const IID& kInterfaceId>
@@ -253,24 +277,63 @@ public:
         });
     }
 
-    HRESULT STDMETHODCALLTYPE get_ApplicationName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_ApplicationName(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ServiceName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_ServiceName(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_RemotePorts(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_RemotePorts(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_LocalAddresses(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_LocalAddresses(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_RemoteAddresses(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_RemoteAddresses(BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_ApplicationName(BSTR* name) override {
+        return GetText(&StoredRule::applicationName, name);
+    }
+    HRESULT STDMETHODCALLTYPE put_ApplicationName(BSTR name) override {
+        return PutText(&StoredRule::applicationName, name);
+    }
+    HRESULT STDMETHODCALLTYPE get_ServiceName(BSTR* name) override { return GetText(&StoredRule::serviceName, name); }
+    HRESULT STDMETHODCALLTYPE put_ServiceName(BSTR name) override { return PutText(&StoredRule::serviceName, name); }
+    HRESULT STDMETHODCALLTYPE get_RemotePorts(BSTR* ports) override { return GetText(&StoredRule::remotePorts, ports); }
+    HRESULT STDMETHODCALLTYPE put_RemotePorts(BSTR ports) override {
+        const std::wstring text = Text(ports);
+        return Change([&](StoredRule& rule) {
+            if (!HasPorts(rule.protocol) || !ArePorts(text)) return E_INVALIDARG;
+            rule.remotePorts = text;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_LocalAddresses(BSTR* addresses) override {
+        return GetText(&StoredRule::localAddresses, addresses);
+    }
+    HRESULT STDMETHODCALLTYPE put_LocalAddresses(BSTR addresses) override {
+        return PutText(&StoredRule::localAddresses, addresses);
+    }
+    HRESULT STDMETHODCALLTYPE get_RemoteAddresses(BSTR* addresses) override {
+        return GetText(&StoredRule::remoteAddresses, addresses);
+    }
+    HRESULT STDMETHODCALLTYPE put_RemoteAddresses(BSTR addresses) override {
+        return PutText(&StoredRule::remoteAddresses, addresses);
+    }
     HRESULT STDMETHODCALLTYPE get_IcmpTypesAndCodes(BSTR*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_IcmpTypesAndCodes(BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_Interfaces(VARIANT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_Interfaces(VARIANT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_InterfaceTypes(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_InterfaceTypes(BSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_EdgeTraversal(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_EdgeTraversal(VARIANT_BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_InterfaceTypes(BSTR* types) override {
+        return GetText(&StoredRule::interfaceTypes, types);
+    }
+    HRESULT STDMETHODCALLTYPE put_InterfaceTypes(BSTR types) override {
+        return PutText(&StoredRule::interfaceTypes, types);
+    }
+    HRESULT STDMETHODCALLTYPE get_EdgeTraversal(VARIANT_BOOL* traversal) override {
+        return Get([&](const StoredRule& rule) {
+            return Give(static_cast<VARIANT_BOOL>(rule.edgeTraversal ? VARIANT_TRUE : VARIANT_FALSE), traversal);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE put_EdgeTraversal(VARIANT_BOOL traversal) override {
+        return Change([&](StoredRule& rule) {
+            rule.edgeTraversal = traversal != VARIANT_FALSE;
+            return S_OK;
+        });
+    }
+
+    // A copy of a stored rule, as enumeration hands it out: it reads like the rule and keeps nothing.
+    static Rule* Snapshot(const StoredRule& stored) {
+        Rule* rule = new Rule();
+        rule->unsaved_ = stored;
+        return rule;
+    }
 
 private:
     template <typename T>
@@ -278,6 +341,17 @@ private:
         if (!result) return E_POINTER;
         *result = value;
         return S_OK;
+    }
+
+    HRESULT GetText(std::wstring StoredRule::*member, BSTR* result) {
+        return Get([&](const StoredRule& rule) { return HandOut(rule.*member, result); });
+    }
+    HRESULT PutText(std::wstring StoredRule::*member, BSTR value) {
+        const std::wstring text = Text(value);
+        return Change([&](StoredRule& rule) {
+            rule.*member = text;
+            return S_OK;
+        });
     }
 
     template <typename Reader>
@@ -308,6 +382,61 @@ private:
     bool stored_ = false;
     StoredRule unsaved_;       // of a new rule object
     std::wstring storedName_;  // of a stored rule
+};
+
+// The rules as they were when the enumeration began, each handed out as a snapshot.
+class RuleEnumerator final : public IEnumVARIANT {
+public:
+    explicit RuleEnumerator(std::vector<StoredRule> rules, std::size_t next = 0)
+        : rules_(std::move(rules)), next_(next) {
+        InterlockedIncrement(&g_liveObjects);
+    }
+    ~RuleEnumerator() { InterlockedDecrement(&g_liveObjects); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IEnumVARIANT) return E_NOINTERFACE;
+        *object = static_cast<IEnumVARIANT*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override {
+        if (!items) return E_POINTER;
+        ULONG given = 0;
+        for (; given < count && next_ < rules_.size(); ++given, ++next_) {
+            VariantInit(&items[given]);
+            items[given].vt = VT_DISPATCH;
+            items[given].pdispVal = Rule::Snapshot(rules_[next_]);
+        }
+        if (fetched) *fetched = given;
+        return given == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        next_ += count;
+        return next_ <= rules_.size() ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        next_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override {
+        if (!copy) return E_POINTER;
+        *copy = new RuleEnumerator(rules_, next_);
+        return S_OK;
+    }
+
+private:
+    LONG references_ = 1;
+    std::vector<StoredRule> rules_;
+    std::size_t next_;
 };
 
 class Rules final : public AutomationObject<INetFwRules, IID_INetFwRules> {
@@ -366,26 +495,39 @@ public:
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** result) override {
+        if (!result) return E_POINTER;
+        *result = nullptr;
+        std::vector<StoredRule> rules;
+        const HRESULT hr = Load(rules);
+        if (FAILED(hr)) return hr;
+        *result = new RuleEnumerator(std::move(rules));
+        return S_OK;
+    }
 
 private:
     static HRESULT ReadRuleObject(INetFwRule* object, StoredRule& rule) {
-        BSTR text = nullptr;
-        HRESULT hr = object->get_Name(&text);
-        if (FAILED(hr)) return hr;
-        rule.name = TakeText(text);
-        hr = object->get_Description(&text);
-        if (FAILED(hr)) return hr;
-        rule.description = TakeText(text);
-        hr = object->get_Grouping(&text);
-        if (FAILED(hr)) return hr;
-        rule.grouping = TakeText(text);
-        hr = object->get_LocalPorts(&text);
-        if (FAILED(hr)) return hr;
-        rule.localPorts = TakeText(text);
+        const std::pair<HRESULT (STDMETHODCALLTYPE INetFwRule::*)(BSTR*), std::wstring StoredRule::*> texts[] = {
+            {&INetFwRule::get_Name, &StoredRule::name},
+            {&INetFwRule::get_Description, &StoredRule::description},
+            {&INetFwRule::get_Grouping, &StoredRule::grouping},
+            {&INetFwRule::get_LocalPorts, &StoredRule::localPorts},
+            {&INetFwRule::get_RemotePorts, &StoredRule::remotePorts},
+            {&INetFwRule::get_LocalAddresses, &StoredRule::localAddresses},
+            {&INetFwRule::get_RemoteAddresses, &StoredRule::remoteAddresses},
+            {&INetFwRule::get_ApplicationName, &StoredRule::applicationName},
+            {&INetFwRule::get_ServiceName, &StoredRule::serviceName},
+            {&INetFwRule::get_InterfaceTypes, &StoredRule::interfaceTypes},
+        };
+        for (const auto& text : texts) {
+            BSTR value = nullptr;
+            const HRESULT hr = (object->*text.first)(&value);
+            if (FAILED(hr)) return hr;
+            rule.*text.second = TakeText(value);
+        }
 
         LONG number = 0;
-        hr = object->get_Protocol(&number);
+        HRESULT hr = object->get_Protocol(&number);
         if (FAILED(hr)) return hr;
         rule.protocol = number;
         hr = object->get_Profiles(&number);
@@ -399,10 +541,13 @@ private:
         hr = object->get_Action(&action);
         if (FAILED(hr)) return hr;
         rule.action = action;
-        VARIANT_BOOL enabled = VARIANT_FALSE;
-        hr = object->get_Enabled(&enabled);
+        VARIANT_BOOL flag = VARIANT_FALSE;
+        hr = object->get_Enabled(&flag);
         if (FAILED(hr)) return hr;
-        rule.enabled = enabled != VARIANT_FALSE;
+        rule.enabled = flag != VARIANT_FALSE;
+        hr = object->get_EdgeTraversal(&flag);
+        if (FAILED(hr)) return hr;
+        rule.edgeTraversal = flag != VARIANT_FALSE;
         return S_OK;
     }
 

@@ -9,7 +9,7 @@ namespace firewall_recorder {
 
 namespace {
 
-constexpr std::size_t kFieldCount = 9;
+constexpr std::size_t kFieldCount = 16;
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return {};
@@ -91,7 +91,9 @@ bool ParseNumber(const std::string& text, const char* what, long& value, std::st
     return true;
 }
 
-std::string SystemText(DWORD code) { return "system error " + std::to_string(code); }
+std::string SystemText(DWORD code) {
+    return "system error " + std::to_string(code);
+}
 
 struct FileHandle {
     HANDLE handle;
@@ -105,17 +107,48 @@ struct FileHandle {
 
 }  // namespace
 
+// The text fields by their place in the line; the others are numbers (3, 5, 6, 7) and flags (8, 15).
+std::wstring StoredRule::*const kTextFields[] = {&StoredRule::name,
+                                                 &StoredRule::description,
+                                                 &StoredRule::grouping,
+                                                 nullptr,
+                                                 &StoredRule::localPorts,
+                                                 nullptr,
+                                                 nullptr,
+                                                 nullptr,
+                                                 nullptr,
+                                                 &StoredRule::remotePorts,
+                                                 &StoredRule::localAddresses,
+                                                 &StoredRule::remoteAddresses,
+                                                 &StoredRule::applicationName,
+                                                 &StoredRule::serviceName,
+                                                 &StoredRule::interfaceTypes,
+                                                 nullptr};
+struct NumberField {
+    std::size_t index;
+    const char* what;
+    long StoredRule::*member;
+};
+const NumberField kNumberFields[] = {{3, "protocol", &StoredRule::protocol},
+                                     {5, "direction", &StoredRule::direction},
+                                     {6, "action", &StoredRule::action},
+                                     {7, "profiles", &StoredRule::profiles}};
+
 bool StoredRule::operator==(const StoredRule& other) const {
-    return name == other.name && description == other.description && grouping == other.grouping &&
-           protocol == other.protocol && localPorts == other.localPorts && direction == other.direction &&
-           action == other.action && profiles == other.profiles && enabled == other.enabled;
+    return FormatRuleLine(*this) == FormatRuleLine(other);
 }
 
 std::string FormatRuleLine(const StoredRule& rule) {
-    return Escape(Utf8(rule.name)) + "|" + Escape(Utf8(rule.description)) + "|" + Escape(Utf8(rule.grouping)) + "|" +
-           std::to_string(rule.protocol) + "|" + Escape(Utf8(rule.localPorts)) + "|" + std::to_string(rule.direction) +
-           "|" + std::to_string(rule.action) + "|" + std::to_string(rule.profiles) + "|" +
-           (rule.enabled ? "true" : "false");
+    std::vector<std::string> fields(kFieldCount);
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        if (kTextFields[i]) fields[i] = Escape(Utf8(rule.*kTextFields[i]));
+    }
+    for (const NumberField& number : kNumberFields) fields[number.index] = std::to_string(rule.*number.member);
+    fields[8] = rule.enabled ? "true" : "false";
+    fields[15] = rule.edgeTraversal ? "true" : "false";
+    std::string line;
+    for (std::size_t i = 0; i < kFieldCount; ++i) line += (i ? "|" : "") + fields[i];
+    return line;
 }
 
 bool ParseRuleLine(const std::string& line, StoredRule& rule, std::string& error) {
@@ -126,20 +159,23 @@ bool ParseRuleLine(const std::string& line, StoredRule& rule, std::string& error
         return false;
     }
     rule = StoredRule();
-    if (!Wide(fields[0], rule.name) || !Wide(fields[1], rule.description) || !Wide(fields[2], rule.grouping) ||
-        !Wide(fields[4], rule.localPorts)) {
-        error = "a text field is not UTF-8";
-        return false;
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        if (kTextFields[i] && !Wide(fields[i], rule.*kTextFields[i])) {
+            error = "a text field is not UTF-8";
+            return false;
+        }
     }
-    if (!ParseNumber(fields[3], "protocol", rule.protocol, error)) return false;
-    if (!ParseNumber(fields[5], "direction", rule.direction, error)) return false;
-    if (!ParseNumber(fields[6], "action", rule.action, error)) return false;
-    if (!ParseNumber(fields[7], "profiles", rule.profiles, error)) return false;
-    if (fields[8] != "true" && fields[8] != "false") {
-        error = "enabled \"" + fields[8] + "\" is neither true nor false";
-        return false;
+    for (const NumberField& number : kNumberFields) {
+        if (!ParseNumber(fields[number.index], number.what, rule.*number.member, error)) return false;
+    }
+    for (std::size_t flag : {std::size_t(8), std::size_t(15)}) {
+        if (fields[flag] != "true" && fields[flag] != "false") {
+            error = "flag \"" + fields[flag] + "\" is neither true nor false";
+            return false;
+        }
     }
     rule.enabled = fields[8] == "true";
+    rule.edgeTraversal = fields[15] == "true";
     return true;
 }
 

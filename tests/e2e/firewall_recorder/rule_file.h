@@ -1,8 +1,9 @@
 // The firewall recorder's rule list on disk, shared by the recorder (which keeps it) and the bench (which
 // reads and seeds it): one rule per line, UTF-8, fields separated by '|' in the order
-//   name|description|grouping|protocol|localports|direction|action|profiles|enabled
+//   name|description|grouping|protocol|localports|direction|action|profiles|enabled|
+//   remoteports|localaddresses|remoteaddresses|application|service|interfacetypes|edgetraversal
 // with '\', '|', CR and LF inside a field written as "\\", "\|", "\r", "\n". Numbers are decimal,
-// enabled is "true" or "false".
+// enabled and edgetraversal are "true" or "false".
 #pragma once
 
 #include <string>
@@ -14,7 +15,8 @@ namespace firewall_recorder {
 constexpr wchar_t kRuleFilePath[] = L"C:\\firewall-rules.txt";
 
 // While a file of this name plus an operation's name exists (e.g. C:\firewall-fail-add), that operation
-// fails. The file may hold the HRESULT to answer, in hex; an empty file means E_ACCESSDENIED.
+// fails. The file may hold the HRESULT to answer, in hex (an empty file means E_ACCESSDENIED), and after it
+// a count N: then only the Nth call fails, once, and the file is gone afterwards.
 constexpr wchar_t kFailMarkerPrefix[] = L"C:\\firewall-fail-";
 constexpr wchar_t kFailCreate[] = L"create";  // creating the policy object
 constexpr wchar_t kFailItem[] = L"item";      // INetFwRules::Item
@@ -29,7 +31,8 @@ constexpr wchar_t kFailService[] = L"service";
 constexpr wchar_t kLocalPolicyPath[] = L"C:\\firewall-local-policy.txt";
 
 // One rule as stored. The values of a property never set are those of a new rule object on Windows:
-// any protocol, inbound, allow, all profiles, disabled, no ports.
+// any protocol, inbound, allow, all profiles, disabled, no ports, any address, any program and service,
+// every interface type, no edge traversal.
 struct StoredRule {
     std::wstring name;
     std::wstring description;
@@ -40,6 +43,13 @@ struct StoredRule {
     long action = 1;
     long profiles = 0x7FFFFFFF;
     bool enabled = false;
+    std::wstring remotePorts;
+    std::wstring localAddresses = L"*";
+    std::wstring remoteAddresses = L"*";
+    std::wstring applicationName;
+    std::wstring serviceName;
+    std::wstring interfaceTypes = L"All";
+    bool edgeTraversal = false;
 
     bool operator==(const StoredRule& other) const;
 };
