@@ -20,7 +20,8 @@ constexpr HRESULT kRuleNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 // own. Protocol goes first: the firewall accepts ports only on a rule whose protocol has ports (TCP or UDP).
 Status ApplySettings(INetFwRule* target, const FirewallRule& rule) {
     const auto put = [&](HRESULT (STDMETHODCALLTYPE INetFwRule::*setter)(BSTR), const std::wstring& value) {
-        const Bstr text(value.c_str());
+        // A text the rule is not to have goes as none: Windows refuses some empty texts.
+        const Bstr text(value.empty() ? nullptr : value.c_str());
         return (target->*setter)(text.Get());
     };
     HRESULT hr = target->put_Protocol(rule.protocol);
