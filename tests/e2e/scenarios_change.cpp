@@ -38,21 +38,30 @@ void SeedDefaultMachine() {
     e2e::DeleteRegistryKey(kGloballyOpenPortsKey);
 }
 
-// One of the program's rules for `port`, as it should reach the firewall: every property.
-e2e::RecordedFirewallRule OurRule(const std::wstring& name, int protocol, const std::wstring& port,
-                                  int profiles = 0x7FFFFFFF, const std::wstring& remoteAddresses = L"*") {
+// An inbound allow rule for Remote Desktop on `port`, enabled, with every property as it should be stored.
+e2e::RecordedFirewallRule RemoteDesktopRule(const std::wstring& name, const std::wstring& grouping, int protocol,
+                                            const std::wstring& port, int profiles,
+                                            const std::wstring& remoteAddresses) {
     e2e::RecordedFirewallRule rule;
     rule.name = name;
-    rule.description = L"新的远程连接端口";
-    rule.grouping = L"Korvane远程端口修改工具";
+    rule.grouping = grouping;
     rule.protocol = protocol;
     rule.localPorts = port;
-    rule.remotePorts = L"*";
     rule.remoteAddresses = remoteAddresses;
     rule.profiles = profiles;
     rule.enabled = true;
     rule.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
     rule.serviceName = L"TermService";
+    return rule;
+}
+
+// One of the program's rules for `port`.
+e2e::RecordedFirewallRule OurRule(const std::wstring& name, int protocol, const std::wstring& port,
+                                  int profiles = 0x7FFFFFFF, const std::wstring& remoteAddresses = L"*") {
+    e2e::RecordedFirewallRule rule =
+        RemoteDesktopRule(name, L"Korvane远程端口修改工具", protocol, port, profiles, remoteAddresses);
+    rule.description = L"新的远程连接端口";
+    rule.remotePorts = L"*";
     return rule;
 }
 
@@ -66,17 +75,7 @@ std::vector<e2e::RecordedFirewallRule> RulesFor(const std::wstring& port) {
 // group is not).
 e2e::RecordedFirewallRule WindowsRule(const std::wstring& name, int protocol, int profiles,
                                       const std::wstring& remoteAddresses, const std::wstring& localPorts = L"3389") {
-    e2e::RecordedFirewallRule rule;
-    rule.name = name;
-    rule.grouping = L"@FirewallAPI.dll,-28752";
-    rule.protocol = protocol;
-    rule.localPorts = localPorts;
-    rule.remoteAddresses = remoteAddresses;
-    rule.profiles = profiles;
-    rule.enabled = true;
-    rule.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
-    rule.serviceName = L"TermService";
-    return rule;
+    return RemoteDesktopRule(name, L"@FirewallAPI.dll,-28752", protocol, localPorts, profiles, remoteAddresses);
 }
 
 template <typename T>

@@ -6,12 +6,10 @@
 #include "port/firewall_rules.h"
 #include "port/port_change.h"
 #include "port/port_settings.h"
-#include "tests/unit/fakes.h"
+#include "tests/unit/change_fixture.h"
 
 namespace korvane::testing {
 namespace {
-
-const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
 
 // One of Windows' own Remote Desktop rules, as a client edition keeps them.
 FirewallRule WindowsRule(int protocol, int profiles, const std::wstring& remoteAddresses, bool enabled = true,
@@ -27,20 +25,8 @@ FirewallRule WindowsRule(int protocol, int profiles, const std::wstring& remoteA
     return rule;
 }
 
-class FirewallRulesTest : public ::testing::Test {
+class FirewallRulesTest : public ChangeTest {
 protected:
-    void SetUp() override {
-        world.registry[kTdsPortPath] = Dword(3389);
-        world.registry[kRdpTcpPortPath] = Dword(3389);
-        view.log = kStartLog;
-    }
-
-    void Change(const std::wstring& port) {
-        view.newPort = port;
-        world.answers = {7};
-        RunPortChange(platform, view);
-    }
-
     // name -> (profiles, remote addresses) of the rules made, for the scope checks.
     std::map<std::wstring, std::pair<int, std::wstring>> Scopes() const {
         std::map<std::wstring, std::pair<int, std::wstring>> scopes;
@@ -48,10 +34,6 @@ protected:
             scopes[named.first] = {named.second.profiles, named.second.remoteAddresses};
         return scopes;
     }
-
-    FakeWorld world;
-    FakePlatform platform{world};
-    FakeView view;
 };
 
 TEST_F(FirewallRulesTest, OneWindowsRuleEachGivesItsScope) {

@@ -14,7 +14,7 @@ TEST(TwipsToPixels, MatchesMulDivRounding) {
     EXPECT_EQ(TwipsToPixels(7, 96), 0);  // 0.47 rounds down
     EXPECT_EQ(TwipsToPixels(8, 96), 1);  // 0.53 rounds up
     EXPECT_EQ(TwipsToPixels(4890, 144), 489);
-    EXPECT_EQ(TwipsToPixels(555, 144), 56);   // 55.5 rounds half away from zero
+    EXPECT_EQ(TwipsToPixels(555, 144), 56);  // 55.5 rounds half away from zero
     EXPECT_EQ(TwipsToPixels(-555, 144), -56);
     EXPECT_EQ(TwipsToPixels(1335, 120), 111);  // 111.25
     EXPECT_EQ(TwipsToPixels(3975, 192), 530);

@@ -14,7 +14,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-unsigned U16(const Bytes& bytes, std::size_t at) { return bytes.at(at) | bytes.at(at + 1) << 8; }
+unsigned U16(const Bytes& bytes, std::size_t at) {
+    return bytes.at(at) | bytes.at(at + 1) << 8;
+}
 
 std::uint32_t U32(const Bytes& bytes, std::size_t at) {
     return U16(bytes, at) | static_cast<std::uint32_t>(U16(bytes, at + 2)) << 16;

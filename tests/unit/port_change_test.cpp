@@ -7,12 +7,11 @@
 #include "port/port_change.h"
 #include "port/port_settings.h"
 #include "port/port_text.h"
-#include "tests/unit/fakes.h"
+#include "tests/unit/change_fixture.h"
 
 namespace korvane::testing {
 namespace {
 
-const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
 const std::wstring kLimitPrompt = L"端口最大值：65535，端口已自动生成可自行更改。";
 const std::wstring kNotAPortPrompt = L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。";
 
@@ -50,30 +49,13 @@ std::wstring EntryPath(const std::wstring& port) {
     return kFirewallListPath + port + L":TCP";
 }
 
-class PortChangeTest : public ::testing::Test {
+class PortChangeTest : public ChangeTest {
 protected:
-    void SetUp() override {
-        world.registry[kTdsPortPath] = Dword(3389);
-        world.registry[kRdpTcpPortPath] = Dword(3389);
-        view.log = kStartLog;
-        view.newPort = L"10010";
-    }
-
-    void Change(const std::wstring& port, std::vector<int> answers = {7}) {
-        view.newPort = port;
-        world.answers = std::move(answers);
-        RunPortChange(platform, view);
-    }
-
     bool AnythingWritten() const {
         return std::any_of(world.calls.begin(), world.calls.end(), [](const std::wstring& call) {
             return call.rfind(L"regwrite", 0) == 0 || call.rfind(L"regdelete", 0) == 0;
         });
     }
-
-    FakeWorld world;
-    FakePlatform platform{world};
-    FakeView view;
 };
 
 TEST_F(PortChangeTest, ChangeAnsweredNoWritesAllThreeValuesAddsTheRuleAndLogsFourLines) {

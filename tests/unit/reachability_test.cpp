@@ -7,30 +7,17 @@
 
 #include "port/port_change.h"
 #include "port/port_settings.h"
-#include "tests/unit/fakes.h"
+#include "tests/unit/change_fixture.h"
 
 namespace korvane::testing {
 namespace {
 
-const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
 const std::wstring kConsequence = L"如果继续，重启后将无法通过新端口 3390 远程连接这台计算机。";
 constexpr int kNo = 7;
 constexpr int kYes = 6;
 
-class ReachabilityTest : public ::testing::Test {
+class ReachabilityTest : public ChangeTest {
 protected:
-    void SetUp() override {
-        world.registry[kTdsPortPath] = Dword(3389);
-        world.registry[kRdpTcpPortPath] = Dword(3389);
-        view.log = kStartLog;
-    }
-
-    void Change(const std::wstring& port, std::vector<int> answers) {
-        view.newPort = port;
-        world.answers = std::move(answers);
-        RunPortChange(platform, view);
-    }
-
     std::vector<std::wstring> Questions() const {
         std::vector<std::wstring> questions;
         for (const auto& message : world.messages) {
@@ -49,10 +36,6 @@ protected:
         EXPECT_EQ(view.log, kStartLog + cancelledLine + L"\r\n");
         EXPECT_EQ(world.messages.back().title, L"警告") << "no restart question after No";
     }
-
-    FakeWorld world;
-    FakePlatform platform{world};
-    FakeView view;
 };
 
 TEST_F(ReachabilityTest, PortHeldByAnotherListenerIsNamedAndNoWritesNothing) {

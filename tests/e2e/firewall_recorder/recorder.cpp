@@ -222,18 +222,8 @@ public:
             return S_OK;
         });
     }
-    HRESULT STDMETHODCALLTYPE get_LocalPorts(BSTR* ports) override {
-        return Get([&](const StoredRule& rule) { return HandOut(rule.localPorts, ports); });
-    }
-    HRESULT STDMETHODCALLTYPE put_LocalPorts(BSTR ports) override {
-        const std::wstring text = Text(ports);
-        return Change([&](StoredRule& rule) {
-            // As on Windows: ports belong to TCP and UDP only, so the protocol has to be set first.
-            if (!HasPorts(rule.protocol) || !ArePorts(text)) return E_INVALIDARG;
-            rule.localPorts = text;
-            return S_OK;
-        });
-    }
+    HRESULT STDMETHODCALLTYPE get_LocalPorts(BSTR* ports) override { return GetText(&StoredRule::localPorts, ports); }
+    HRESULT STDMETHODCALLTYPE put_LocalPorts(BSTR ports) override { return PutPorts(&StoredRule::localPorts, ports); }
     HRESULT STDMETHODCALLTYPE get_Direction(NET_FW_RULE_DIRECTION* direction) override {
         return Get([&](const StoredRule& rule) {
             return Give(static_cast<NET_FW_RULE_DIRECTION>(rule.direction), direction);
@@ -286,14 +276,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_ServiceName(BSTR* name) override { return GetText(&StoredRule::serviceName, name); }
     HRESULT STDMETHODCALLTYPE put_ServiceName(BSTR name) override { return PutText(&StoredRule::serviceName, name); }
     HRESULT STDMETHODCALLTYPE get_RemotePorts(BSTR* ports) override { return GetText(&StoredRule::remotePorts, ports); }
-    HRESULT STDMETHODCALLTYPE put_RemotePorts(BSTR ports) override {
-        const std::wstring text = Text(ports);
-        return Change([&](StoredRule& rule) {
-            if (!HasPorts(rule.protocol) || !ArePorts(text)) return E_INVALIDARG;
-            rule.remotePorts = text;
-            return S_OK;
-        });
-    }
+    HRESULT STDMETHODCALLTYPE put_RemotePorts(BSTR ports) override { return PutPorts(&StoredRule::remotePorts, ports); }
     HRESULT STDMETHODCALLTYPE get_LocalAddresses(BSTR* addresses) override {
         return GetText(&StoredRule::localAddresses, addresses);
     }
@@ -349,6 +332,16 @@ private:
     HRESULT PutText(std::wstring StoredRule::*member, BSTR value) {
         const std::wstring text = Text(value);
         return Change([&](StoredRule& rule) {
+            rule.*member = text;
+            return S_OK;
+        });
+    }
+
+    HRESULT PutPorts(std::wstring StoredRule::*member, BSTR ports) {
+        const std::wstring text = Text(ports);
+        return Change([&](StoredRule& rule) {
+            // As on Windows: ports belong to TCP and UDP only, so the protocol has to be set first.
+            if (!HasPorts(rule.protocol) || !ArePorts(text)) return E_INVALIDARG;
             rule.*member = text;
             return S_OK;
         });
