@@ -177,6 +177,15 @@ e2e::MessageBoxView ExpectWarning(const Program& program, const std::wstring& po
     return box;
 }
 
+// Answers Yes to a warning, then expects the usual restart question and declines it.
+void GoOnAndDeclineRestart(const Program& program, const e2e::MessageBoxView& warning) {
+    program.Answer(warning, IDYES);
+    auto question = program.WaitForMessageBox();
+    REQUIRE_MSG(question.has_value(), "no restart question after Yes");
+    ExpectRestartQuestion(*question);
+    program.Answer(*question, IDNO);
+}
+
 // After No: not a byte of the registry changed, no rule, one log line, no further box.
 void ExpectCancelled(const Program& program, const std::string& registryBefore, const std::wstring& cancelledLine) {
     CHECK(SnapshotOfChangedKeys() == registryBefore);
@@ -433,12 +442,7 @@ SCENARIO(port_with_a_listener_asks_first_and_no_changes_nothing) {
     e2e::PressKey(VK_RETURN);
     ExpectCancelled(program, before, L"修改已取消：端口 3390 已被另一个程序占用");
 
-    const e2e::MessageBoxView warning = ExpectWarning(program, L"3390", L"另一个程序");
-    program.Answer(warning, IDYES);
-    auto question = program.WaitForMessageBox();
-    REQUIRE_MSG(question.has_value(), "no restart question after Yes");
-    ExpectRestartQuestion(*question);
-    program.Answer(*question, IDNO);
+    GoOnAndDeclineRestart(program, ExpectWarning(program, L"3390", L"另一个程序"));
     ExpectRegistry(3390, L"3390");
     CHECK_EQ(e2e::ReadRecordedFirewallRules(), RulesFor(L"3390"));
     CHECK_EQ(program.Text(kIdRizhi),
@@ -455,10 +459,7 @@ SCENARIO(firewall_that_ignores_local_rules_asks_first) {
     ExpectCancelled(program, before, L"修改已取消：组策略不应用本机防火墙规则，端口 3390 的入站规则不会生效");
 
     e2e::SetFirewallLocalPolicy(2, 4);  // the public profile blocks all inbound connections
-    program.Answer(ExpectWarning(program, L"3390", L"在当前网络（公用）上阻止所有入站连接"), IDYES);
-    auto question = program.WaitForMessageBox();
-    REQUIRE_MSG(question.has_value(), "no restart question after Yes");
-    program.Answer(*question, IDNO);
+    GoOnAndDeclineRestart(program, ExpectWarning(program, L"3390", L"在当前网络（公用）上阻止所有入站连接"));
     ExpectRegistry(3390, L"3390");
     CHECK_EQ(e2e::ReadRecordedFirewallRules().size(), 2u);
 }
@@ -482,11 +483,7 @@ SCENARIO(firewall_service_down_asks_first_and_yes_writes_without_a_rule) {
     const std::wstring disabled = L"Windows 防火墙服务（MpsSvc）已被禁用";
     box = ClickChange(program);
     CHECK_CONTAINS(box.text, disabled + L"，无法添加任何防火墙规则。");
-    program.Answer(box, IDYES);
-    auto question = program.WaitForMessageBox();
-    REQUIRE_MSG(question.has_value(), "no restart question after Yes");
-    ExpectRestartQuestion(*question);
-    program.Answer(*question, IDNO);
+    GoOnAndDeclineRestart(program, box);
     ExpectRegistry(3390, L"3390");
     CHECK(e2e::ReadRecordedFirewallRules().empty());
     CHECK_EQ(program.Text(kIdRizhi), kStartLog + L"修改已取消：" + stopped + L"，无法添加防火墙规则\r\n" +

@@ -256,15 +256,10 @@ public:
         });
     }
     HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* enabled) override {
-        return Get([&](const StoredRule& rule) {
-            return Give(static_cast<VARIANT_BOOL>(rule.enabled ? VARIANT_TRUE : VARIANT_FALSE), enabled);
-        });
+        return GetFlag(&StoredRule::enabled, enabled);
     }
     HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL enabled) override {
-        return Change([&](StoredRule& rule) {
-            rule.enabled = enabled != VARIANT_FALSE;
-            return S_OK;
-        });
+        return PutFlag(&StoredRule::enabled, enabled);
     }
 
     HRESULT STDMETHODCALLTYPE get_ApplicationName(BSTR* name) override {
@@ -300,15 +295,10 @@ public:
         return PutText(&StoredRule::interfaceTypes, types);
     }
     HRESULT STDMETHODCALLTYPE get_EdgeTraversal(VARIANT_BOOL* traversal) override {
-        return Get([&](const StoredRule& rule) {
-            return Give(static_cast<VARIANT_BOOL>(rule.edgeTraversal ? VARIANT_TRUE : VARIANT_FALSE), traversal);
-        });
+        return GetFlag(&StoredRule::edgeTraversal, traversal);
     }
     HRESULT STDMETHODCALLTYPE put_EdgeTraversal(VARIANT_BOOL traversal) override {
-        return Change([&](StoredRule& rule) {
-            rule.edgeTraversal = traversal != VARIANT_FALSE;
-            return S_OK;
-        });
+        return PutFlag(&StoredRule::edgeTraversal, traversal);
     }
 
     // A copy of a stored rule, as enumeration hands it out: it reads like the rule and keeps nothing.
@@ -337,6 +327,17 @@ private:
         });
     }
 
+    HRESULT GetFlag(bool StoredRule::*member, VARIANT_BOOL* result) {
+        return Get([&](const StoredRule& rule) {
+            return Give(static_cast<VARIANT_BOOL>(rule.*member ? VARIANT_TRUE : VARIANT_FALSE), result);
+        });
+    }
+    HRESULT PutFlag(bool StoredRule::*member, VARIANT_BOOL value) {
+        return Change([&](StoredRule& rule) {
+            rule.*member = value != VARIANT_FALSE;
+            return S_OK;
+        });
+    }
     HRESULT PutPorts(std::wstring StoredRule::*member, BSTR ports) {
         const std::wstring text = Text(ports);
         return Change([&](StoredRule& rule) {
