@@ -6,6 +6,7 @@ set(KORVANE_EXE_NAME "Korvane远程端口修改工具V1.0")
 
 add_executable(korvane WIN32
   platform/win32/dispatch.cpp
+  platform/win32/dll_search.cpp
   platform/win32/error_text.cpp
   platform/win32/firewall_win32.cpp
   platform/win32/platform_win32.cpp

@@ -1,13 +1,16 @@
-// Entry point of the Windows program: the COM apartment for the script shell object, the common
-// controls, the program's windows and the message loop.
+// Entry point of the Windows program: the DLL search restricted to the system folder, the COM apartment
+// for the script shell object, the common controls, the program's windows and the message loop.
 #include <windows.h>
 #include <commctrl.h>
 
+#include "platform/win32/dll_search.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
 #include "ui/application_win32.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    // Before anything that may load a DLL: COM, the common controls and the fonts all load more of them.
+    korvane::RestrictDllSearchToSystemFolder();
     korvane::ComApartment com;
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
