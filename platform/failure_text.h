@@ -10,4 +10,12 @@ namespace korvane {
 // The system's error text followed by its code, for instance "拒绝访问。（错误代码 0x80070005）".
 std::wstring DescribeFailure(const Status& status);
 
+// The code of an automation exception: its scode, or when that is 0 its wCode as an HRESULT (numbered the
+// way automation clients do, from 0x80040200 on); DISP_E_EXCEPTION when the object gave neither.
+uint32_t AutomationExceptionCode(uint32_t scode, uint16_t wCode);
+
+// The text of an automation exception: the object's own description (the script shell's names the registry
+// path), then the system's text for its code; either alone when the other is empty or says the same.
+std::wstring AutomationExceptionText(const std::wstring& description, const std::wstring& systemText);
+
 }  // namespace korvane

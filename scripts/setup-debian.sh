@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ libgtest-dev             # host build and unit tests
+  clang libclang-rt-14-dev                # the unit tests under sanitizers, the fuzz targets (libFuzzer)
   g++-mingw-w64-x86-64-win32              # the Windows program
   wine wine64 xvfb fonts-wqy-zenhei        # running it: Wine, a virtual display, Chinese glyphs
   imagemagick x11-utils                    # screenshots, checking for a display

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Every test: installs what is missing, builds, runs the unit tests, then the end-to-end tests of the
-# real program under Wine on a virtual display.
+# Every test: installs what is missing, builds, runs the unit tests, the same under sanitizers with the
+# fuzz targets, then the end-to-end tests of the real program under Wine on a virtual display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup-debian.sh
 bash scripts/build.sh
 ctest --test-dir build/host --output-on-failure
+# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a
+# fixed number of executions.
+bash scripts/build.sh sanitize
+ctest --test-dir build/sanitize --output-on-failure
 ctest --test-dir build/win --output-on-failure --verbose

@@ -1,13 +1,29 @@
-// Entry point of the Windows program: the COM apartment for the script shell object, the common
-// controls, the program's windows and the message loop.
+// Entry point of the Windows program: the DLL search restricted to the system folder, the COM apartment
+// for the script shell object, the common controls, the program's windows and the message loop.
 #include <windows.h>
 #include <commctrl.h>
 
+#include "platform/win32/dll_search.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
 #include "ui/application_win32.h"
 
+#if defined(__MINGW32__)
+// The program's entry point (linked with -e KorvaneStartup): the DLL search is restricted before the C
+// runtime starts, because the runtime already loads DLLs before wWinMain: the stack protector's set-up asks
+// the system's cryptographic provider for a random canary.
+extern "C" int WinMainCRTStartup();  // mingw-w64's runtime start-up, for wWinMain too
+extern "C" int KorvaneStartup() {
+    korvane::RestrictDllSearchToSystemFolder();
+    return WinMainCRTStartup();
+}
+#endif
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+#if !defined(__MINGW32__)
+    // Before anything that may load a DLL: COM, the common controls and the fonts all load more of them.
+    korvane::RestrictDllSearchToSystemFolder();
+#endif
     korvane::ComApartment com;
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/failure_text.h"
 #include "platform/win32/error_text.h"
 #include "platform/win32/scoped.h"
 
@@ -37,8 +38,11 @@ Status InvokeMethod(IDispatch* object, const wchar_t* name, std::initializer_lis
     }
     EXCEPINFO& info = *exception.Get();
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-    const HRESULT real = info.scode != 0 ? info.scode : hr;
-    return FailureFromHresult(real, info.bstrDescription ? info.bstrDescription : L"");
+    const uint32_t code = AutomationExceptionCode(static_cast<uint32_t>(info.scode), info.wCode);
+    std::wstring text = AutomationExceptionText(info.bstrDescription ? info.bstrDescription : L"",
+                                                SystemErrorText(static_cast<HRESULT>(code)));
+    if (text.empty()) text = L"未知错误。";
+    return Status::Failure(code, text);
 }
 
 }  // namespace korvane

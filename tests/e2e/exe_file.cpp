@@ -57,6 +57,7 @@ public:
     }
 
     const IMAGE_DATA_DIRECTORY& Directory(int index) const { return nt_->OptionalHeader.DataDirectory[index]; }
+    const IMAGE_OPTIONAL_HEADER64& Optional() const { return nt_->OptionalHeader; }
 
     template <typename T>
     const T* AtRva(DWORD rva) const {
@@ -190,6 +191,13 @@ std::vector<IconGroup> ReadIconGroups(const std::wstring& exePath) {
         groups.push_back(group);
     }
     return groups;
+}
+
+PeHardening ReadPeHardening(const std::wstring& exePath) {
+    const PeFile pe(ReadWholeFile(exePath));
+    const IMAGE_OPTIONAL_HEADER64& header = pe.Optional();
+    return {header.DllCharacteristics, pe.Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size != 0,
+            header.MajorSubsystemVersion, header.MinorSubsystemVersion};
 }
 
 std::vector<std::wstring> ImportedDlls(const std::wstring& exePath) {

@@ -39,6 +39,14 @@ struct IconGroup {
 // The RT_GROUP_ICON resources in the order the system enumerates them (the first is the one Explorer shows).
 std::vector<IconGroup> ReadIconGroups(const std::wstring& exePath);
 
+// What the PE headers say about the program's defences and the oldest Windows it runs on.
+struct PeHardening {
+    WORD dllCharacteristics = 0;  // IMAGE_DLLCHARACTERISTICS_*
+    bool hasRelocations = false;  // without them the image cannot move, whatever the flags say
+    WORD subsystemMajor = 0, subsystemMinor = 0;
+};
+PeHardening ReadPeHardening(const std::wstring& exePath);
+
 // The DLL names in the import and delay-import tables, as written there.
 std::vector<std::wstring> ImportedDlls(const std::wstring& exePath);
 

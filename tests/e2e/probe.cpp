@@ -62,24 +62,31 @@ DWORD RunRemoteThread(HANDLE process, void* start, void* argument, const char* w
     return code;
 }
 
+// Calls LoadLibraryW(`nameOrPath`) on a thread in the program, as the program itself would.
+void RemoteLoadLibrary(const Program& program, const std::wstring& nameOrPath) {
+    const SIZE_T bytes = (nameOrPath.size() + 1) * sizeof(wchar_t);
+    void* remotePath =
+        VirtualAllocEx(program.ProcessHandle(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remotePath || !WriteProcessMemory(program.ProcessHandle(), remotePath, nameOrPath.c_str(), bytes, nullptr)) {
+        FAIL_SCENARIO("cannot write a DLL path into the program: error " + std::to_string(GetLastError()));
+    }
+    void* loadLibrary =
+        RemoteAddress(program.ProcessId(), L"kernel32.dll", GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW");
+    if (!loadLibrary) FAIL_SCENARIO("cannot find LoadLibraryW in the program");
+    RunRemoteThread(program.ProcessHandle(), loadLibrary, remotePath, "LoadLibraryW");
+    VirtualFreeEx(program.ProcessHandle(), remotePath, 0, MEM_RELEASE);
+}
+
 void LoadProbeInto(const Program& program, const std::wstring& probePath) {
     const DWORD processId = program.ProcessId();
     if (RemoteModuleBase(processId, kProbeFile)) return;  // loaded by an earlier call
-
-    const SIZE_T bytes = (probePath.size() + 1) * sizeof(wchar_t);
-    void* remotePath =
-        VirtualAllocEx(program.ProcessHandle(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remotePath || !WriteProcessMemory(program.ProcessHandle(), remotePath, probePath.c_str(), bytes, nullptr)) {
-        FAIL_SCENARIO("cannot write the probe's path into the program: error " + std::to_string(GetLastError()));
-    }
-    void* loadLibrary = RemoteAddress(processId, L"kernel32.dll", GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW");
-    if (!loadLibrary) FAIL_SCENARIO("cannot find LoadLibraryW in the program");
-    RunRemoteThread(program.ProcessHandle(), loadLibrary, remotePath, "LoadLibraryW of the probe");
-    VirtualFreeEx(program.ProcessHandle(), remotePath, 0, MEM_RELEASE);
+    RemoteLoadLibrary(program, probePath);
     if (!RemoteModuleBase(processId, kProbeFile)) FAIL_SCENARIO("the program did not load " + Utf8(probePath));
 }
 
-std::wstring Text(const wchar_t* fixed, size_t capacity) { return std::wstring(fixed, wcsnlen(fixed, capacity)); }
+std::wstring Text(const wchar_t* fixed, size_t capacity) {
+    return std::wstring(fixed, wcsnlen(fixed, capacity));
+}
 
 WindowFacts Convert(const probe::WindowFacts& raw) {
     WindowFacts facts;
@@ -158,7 +165,15 @@ private:
 
 }  // namespace
 
-bool ControlFacts::IsClass(const wchar_t* name) const { return _wcsicmp(className.c_str(), name) == 0; }
+bool ProgramLoadsLibrary(const Program& program, const std::wstring& nameOrPath) {
+    RemoteLoadLibrary(program, nameOrPath);
+    const std::wstring file = nameOrPath.substr(nameOrPath.find_last_of(L'\\') + 1);
+    return RemoteModuleBase(program.ProcessId(), file.c_str()) != nullptr;
+}
+
+bool ControlFacts::IsClass(const wchar_t* name) const {
+    return _wcsicmp(className.c_str(), name) == 0;
+}
 
 bool ControlFacts::IsLeftAlignedLabel() const {
     const DWORD type = style & SS_TYPEMASK;

@@ -69,6 +69,9 @@ struct WindowFacts {
     const ControlFacts& Control(int id) const;
 };
 
+// Whether LoadLibraryW(`nameOrPath`), called inside the program, loads that DLL there.
+bool ProgramLoadsLibrary(const Program& program, const std::wstring& nameOrPath);
+
 // Runs the probe inside the program and returns the facts of its visible top-level windows. Can be
 // called again later in the same scenario (after the program opened another window, say).
 std::vector<WindowFacts> ProbeWindows(const Program& program);

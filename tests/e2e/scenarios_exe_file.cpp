@@ -1,4 +1,4 @@
-// The .exe file itself: version record, icon resource and imported DLLs.
+// The .exe file itself: version record, icon resource, defences in its headers and imported DLLs.
 #include <algorithm>
 
 #include "bench.h"
@@ -76,4 +76,14 @@ SCENARIO(exe_imports_only_system_dlls) {
         const std::wstring inSystem = std::wstring(system) + L"\\" + dll;
         CHECK_MSG(GetFileAttributesW(inSystem.c_str()) != INVALID_FILE_ATTRIBUTES, "not a DLL of the system folder");
     }
+}
+
+SCENARIO(exe_headers_ask_for_aslr_dep_and_windows_7) {
+    const PeHardening pe = ReadPeHardening(ProgramPath());
+    CHECK_MSG(pe.dllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, "no ASLR (dynamic base)");
+    CHECK_MSG(pe.dllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA, "no high-entropy ASLR");
+    CHECK_MSG(pe.hasRelocations, "no relocations: the image cannot be moved by ASLR");
+    CHECK_MSG(pe.dllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT, "no DEP (NX compatible)");
+    CHECK_EQ(pe.subsystemMajor, WORD{6});
+    CHECK_EQ(pe.subsystemMinor, WORD{1});
 }

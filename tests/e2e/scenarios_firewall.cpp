@@ -40,11 +40,13 @@ std::unique_ptr<korvane::FirewallPolicy> OpenPolicy() {
     return policy;
 }
 
-// The system's text for a Win32 error code, as FormatMessage gives it.
+// The system's text for a Win32 error code in Chinese (Simplified), which the program asks for first
+// (Wine has it; its default language gives English text).
 std::wstring SystemText(DWORD code) {
     wchar_t* text = nullptr;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+                   code, MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), reinterpret_cast<wchar_t*>(&text), 0,
+                   nullptr);
     std::wstring message = text ? text : L"";
     if (text) LocalFree(text);
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
