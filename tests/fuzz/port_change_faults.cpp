@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "port/firewall_rules.h"
 #include "port/port_change.h"
 #include "port/port_settings.h"
 #include "tests/fuzz/reference.h"
@@ -48,14 +49,14 @@ const std::wstring kPieces[] = {L"0"s,    L"1"s,  L"3389"s, L"65535"s, L"65536"s
 const StoredValue kPreviousValues[] = {Dword(3389), Dword(0xFFFFFFFFu), Sz(L"3389")};
 
 // What a successful change to `text` leaves: the two port values and the legacy firewall entry written,
-// the port's rule in the firewall's list. The one place that knows what a change writes.
+// the port's TCP and UDP rules in the firewall's list (open to all: the fake machine has no Remote Desktop
+// rules of its own). The one place that knows what a change writes.
 void ApplySuccessfulChange(FakeWorld& world, const std::wstring& text) {
     const StoredValue port = Dword(fuzz::ReferencePort(text));
     world.registry[kTdsPortPath] = port;
     world.registry[kRdpTcpPortPath] = port;
     world.registry[kFirewallListPath + FirewallEntryName(text)] = Sz(FirewallEntryData(text));
-    const FirewallRule rule = FirewallRuleFor(text);
-    world.rules[rule.name] = rule;
+    for (const FirewallRule& rule : FirewallRulesFor(text, {})) world.rules[rule.name] = rule;
 }
 
 // Makes the platform operation `call` (as the fake records it) fail from now on, when the fake can.
@@ -65,7 +66,11 @@ void InjectFault(FakeWorld& world, const std::wstring& call) {
     if (is(L"regwrite ")) world.failing.insert(call.substr(0, call.find(L'=')));
     world.failShellCreation |= is(L"create shell");
     world.failFirewallCreation |= is(L"create firewall");
-    world.failEnsureRule |= is(L"ensure rule");
+    world.failPortCheck |= is(L"check port ");
+    if (is(L"firewall state")) world.localPolicyFailure = 0x80004005u;
+    world.failReadGroup |= is(L"read group ");
+    world.failFindRule |= is(L"find rule ");
+    if (is(L"ensure rule ")) world.failEnsureRuleNamed.insert(call.substr(12));
     world.failRemoveRule |= is(L"remove rule");
     world.failStart |= is(L"start ");
 }
@@ -77,9 +82,11 @@ std::map<std::wstring, std::wstring> Settings(const FakeWorld& world) {
         settings[path] = value.type + L" " + std::to_wstring(value.number) + L" " + value.text;
     }
     for (const auto& [name, r] : world.rules) {
-        settings[name] = r.description + L"|" + r.grouping + L"|" + r.localPorts + L"|" + std::to_wstring(r.protocol) +
-                         L"|" + std::to_wstring(r.direction) + L"|" + std::to_wstring(r.action) + L"|" +
-                         std::to_wstring(r.enabled) + L"|" + std::to_wstring(r.profiles);
+        settings[name] = r.description + L"|" + r.grouping + L"|" + std::to_wstring(r.protocol) + L"|" + r.localPorts +
+                         L"|" + r.remotePorts + L"|" + r.localAddresses + L"|" + r.remoteAddresses + L"|" +
+                         std::to_wstring(r.direction) + L"|" + std::to_wstring(r.action) + L"|" +
+                         std::to_wstring(r.enabled) + L"|" + std::to_wstring(r.profiles) + L"|" + r.applicationName +
+                         L"|" + r.serviceName + L"|" + r.interfaceTypes + L"|" + std::to_wstring(r.edgeTraversal);
     }
     return settings;
 }
@@ -166,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (choices.Next(2)) {  // the new port was opened before, by hand or by an earlier run
         before.registry[kFirewallListPath + FirewallEntryName(text)] = Sz(L"旧的例外");
-        FirewallRule rule = FirewallRuleFor(text);
+        FirewallRule rule = FirewallRulesFor(text, {}).front();
         rule.description = L"旧的规则";
         before.rules[rule.name] = rule;
     }

@@ -115,6 +115,8 @@ public:
     }
 
     Status FindRule(const std::wstring& name, FirewallRule& rule, bool& found) override {
+        world_.calls.push_back(L"find rule " + name);
+        if (world_.failFindRule) return Denied();
         auto it = world_.rules.find(name);
         found = it != world_.rules.end();
         if (found) rule = it->second;

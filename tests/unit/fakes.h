@@ -53,6 +53,7 @@ struct FakeWorld {
     std::map<std::wstring, FirewallRule> rules;
     std::vector<FirewallRule> windowsRules;
     bool failReadGroup = false;
+    bool failFindRule = false;
     std::set<std::wstring> failEnsureRuleNamed;  // these fail after half of the settings were made
     bool failFirewallCreation = false;
     uint32_t firewallCreationCode = 0x80040154u;  // class not registered
