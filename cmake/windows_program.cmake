@@ -32,7 +32,7 @@ include(resources/resources.cmake OPTIONAL)
 
 # The package for users: a zip holding the .exe under its OriginalFilename and a short read-me in Chinese
 # (UTF-8 with a byte order mark and CR LF line ends, so that Notepad on any Windows shows it right).
-file(STRINGS ui/publisher.h publisherDefinition REGEX "define KORVANE_PUBLISHER_URL")
+file(STRINGS port/publisher.h publisherDefinition REGEX "define KORVANE_PUBLISHER_URL")
 string(REGEX REPLACE ".*L\"([^\"]+)\".*" "\\1" KORVANE_PUBLISHER_URL "${publisherDefinition}")
 configure_file(resources/readme-zh.txt ${CMAKE_CURRENT_BINARY_DIR}/说明.txt @ONLY NEWLINE_STYLE CRLF)
 install(TARGETS korvane RUNTIME DESTINATION .)

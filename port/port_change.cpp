@@ -5,7 +5,7 @@
 #include "platform/failure_text.h"
 #include "port/port_settings.h"
 #include "port/port_text.h"
-#include "ui/app_identity.h"
+#include "port/publisher.h"
 
 namespace korvane {
 

@@ -7,7 +7,7 @@
 
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
-#include "ui/main_view.h"
+#include "port/main_view.h"
 #include "ui/window_win32.h"
 
 namespace korvane {
