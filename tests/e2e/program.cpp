@@ -229,7 +229,9 @@ Program::~Program() {
     CloseHandle(process_);
 }
 
-bool Program::Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+bool Program::Running() const {
+    return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
 
 std::optional<DWORD> Program::WaitForExit(DWORD timeoutMs) {
     if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
@@ -244,13 +246,21 @@ HWND Program::Control(int id) const {
     return control;
 }
 
-std::wstring Program::Text(int id) const { return WindowText(Control(id)); }
+std::wstring Program::Text(int id) const {
+    return WindowText(Control(id));
+}
 
-std::wstring Program::Caption() const { return WindowText(main_); }
+std::wstring Program::Caption() const {
+    return WindowText(main_);
+}
 
-bool Program::IsEnabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
+bool Program::IsEnabled(int id) const {
+    return IsWindowEnabled(Control(id)) != FALSE;
+}
 
-bool Program::IsVisible(int id) const { return IsWindowVisible(Control(id)) != FALSE; }
+bool Program::IsVisible(int id) const {
+    return IsWindowVisible(Control(id)) != FALSE;
+}
 
 ClientRect Program::RectInClient(int id) const {
     RECT rect = {};
@@ -377,59 +387,6 @@ void Program::ClickAboutMenu() const {
     POINT clientOrigin = {0, 0};
     ClientToScreen(main_, &clientOrigin);
     ClickAtScreen({clientOrigin.x + 20, clientOrigin.y - GetSystemMetrics(SM_CYMENU) / 2});
-}
-
-bool Program::SaveScreenshot(const std::wstring& bmpPath) const {
-    return SaveScreenshotOf({main_}, bmpPath);
-}
-
-bool SaveScreenshotOf(const std::vector<HWND>& windows, const std::wstring& bmpPath) {
-    RECT rect = {};
-    for (HWND window : windows) {
-        RECT windowRect = {};
-        if (!GetWindowRect(window, &windowRect)) return false;
-        UnionRect(&rect, &rect, &windowRect);
-    }
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) return false;
-
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    const bool copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
-    SelectObject(memory, previous);
-
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;  // bottom-up, as BMP files store rows
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    header.biSizeImage = stride * static_cast<DWORD>(height);
-    std::vector<BYTE> pixels(header.biSizeImage);
-    const bool read = copied && GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-                                          reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) == height;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    if (!read) return false;
-
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    HANDLE out = CreateFileW(bmpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
-              WriteFile(out, &header, sizeof header, &written, nullptr) &&
-              WriteFile(out, pixels.data(), header.biSizeImage, &written, nullptr);
-    CloseHandle(out);
-    return ok;
 }
 
 void PressKey(WORD vk, std::initializer_list<WORD> modifiers) {

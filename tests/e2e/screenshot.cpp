@@ -1,0 +1,185 @@
+#include "screenshot.h"
+
+#include <optional>
+
+#include "bench.h"
+#include "probe.h"
+
+namespace e2e {
+
+namespace {
+
+constexpr DWORD kSettleLimitMs = 5000;
+constexpr DWORD kCaptureIntervalMs = 50;
+
+// A part of the screen as 24-bit pixels, rows bottom-up as in a BMP file.
+struct Capture {
+    RECT rect = {};
+    int width = 0, height = 0;
+    DWORD stride = 0;
+    std::vector<BYTE> pixels;
+
+    const BYTE* At(int screenX, int screenY) const {
+        const int row = height - 1 - (screenY - rect.top);
+        return &pixels[static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(screenX - rect.left) * 3];
+    }
+};
+
+std::optional<Capture> CaptureScreen(const RECT& rect) {
+    Capture capture;
+    capture.rect = rect;
+    capture.width = rect.right - rect.left;
+    capture.height = rect.bottom - rect.top;
+    if (capture.width <= 0 || capture.height <= 0) return std::nullopt;
+    capture.stride = (static_cast<DWORD>(capture.width) * 3 + 3) & ~3u;
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, capture.width, capture.height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    const bool copied =
+        BitBlt(memory, 0, 0, capture.width, capture.height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
+    SelectObject(memory, previous);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = capture.width;
+    header.biHeight = capture.height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    capture.pixels.resize(capture.stride * static_cast<DWORD>(capture.height));
+    const bool read = copied && GetDIBits(memory, bitmap, 0, static_cast<UINT>(capture.height), capture.pixels.data(),
+                                          reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) == capture.height;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (!read) return std::nullopt;
+    return capture;
+}
+
+bool WriteBmp(const Capture& capture, const std::wstring& path) {
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = capture.width;
+    header.biHeight = capture.height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(capture.pixels.size());
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + header.biSizeImage;
+    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+                    WriteFile(out, &header, sizeof header, &written, nullptr) &&
+                    WriteFile(out, capture.pixels.data(), header.biSizeImage, &written, nullptr);
+    CloseHandle(out);
+    return ok;
+}
+
+std::wstring TextOf(HWND control) {
+    wchar_t text[256] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 3000, &copied);
+    return text;
+}
+
+// The screen rectangle where `control` draws its text, or an empty one for a control that has none to show
+// (no text, a picture, a group box, whose caption sits on its frame).
+RECT TextArea(HWND control) {
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    RECT area = {};
+    if (TextOf(control).empty() || !GetClientRect(control, &area)) return {};
+    MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    if (_wcsicmp(className, L"Static") == 0) {
+        const LONG type = style & SS_TYPEMASK;
+        return type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_SIMPLE ||
+                       type == SS_LEFTNOWORDWRAP
+                   ? area
+                   : RECT{};
+    }
+    if (_wcsicmp(className, L"Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return {};
+        // Inside the 3-D border and the focus rectangle.
+        HDC screen = GetDC(nullptr);
+        const int inset = MulDiv(4, GetDeviceCaps(screen, LOGPIXELSX), 96);
+        ReleaseDC(nullptr, screen);
+        InflateRect(&area, -inset, -inset);
+        return area;
+    }
+    if (_wcsicmp(className, L"Edit") == 0) {
+        InflateRect(&area, -1, -1);
+        return area;
+    }
+    return {};
+}
+
+// Controls of `windows` that hold text but show one flat colour where it belongs. A control that a window
+// higher up the list covers is not looked at.
+std::vector<std::string> BlankControls(const Capture& capture, const std::vector<HWND>& windows) {
+    std::vector<std::string> blank;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        for (HWND child = GetWindow(windows[i], GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT area = TextArea(child), shown = {};
+            if (!IsWindowVisible(child) || !IntersectRect(&shown, &area, &capture.rect)) continue;
+            bool covered = false;
+            for (std::size_t above = i + 1; above < windows.size(); ++above) {
+                RECT over = {}, overlap = {};
+                GetWindowRect(windows[above], &over);
+                covered = covered || IntersectRect(&overlap, &over, &shown);
+            }
+            if (covered) continue;
+            bool flat = true;
+            const BYTE* first = capture.At(shown.left, shown.top);
+            for (int y = shown.top; y < shown.bottom && flat; ++y) {
+                for (int x = shown.left; x < shown.right && flat; ++x) {
+                    const BYTE* pixel = capture.At(x, y);
+                    flat = pixel[0] == first[0] && pixel[1] == first[1] && pixel[2] == first[2];
+                }
+            }
+            if (flat) blank.push_back(ControlName(GetDlgCtrlID(child)) + " " + Quote(TextOf(child)));
+        }
+    }
+    return blank;
+}
+
+}  // namespace
+
+void SaveScreenshot(const Program& program, const std::vector<HWND>& windows, const std::wstring& name) {
+    RECT rect = {};
+    for (HWND window : windows) {
+        RECT windowRect = {};
+        REQUIRE_MSG(GetWindowRect(window, &windowRect), "screenshot " + Utf8(name) + ": a window is gone");
+        UnionRect(&rect, &rect, &windowRect);
+    }
+    const ULONGLONG start = GetTickCount64();
+    RepaintWindows(program);
+    std::optional<Capture> previous, capture;
+    int captures = 0;
+    for (;;) {
+        capture = CaptureScreen(rect);
+        ++captures;
+        REQUIRE_MSG(capture.has_value(), "screenshot " + Utf8(name) + ": the screen cannot be captured");
+        if (previous && previous->pixels == capture->pixels) break;
+        REQUIRE_MSG(
+            GetTickCount64() - start < kSettleLimitMs,
+            "screenshot " + Utf8(name) + ": the windows still changed after " + std::to_string(kSettleLimitMs) + " ms");
+        previous = std::move(capture);
+        Sleep(kCaptureIntervalMs);
+    }
+    Say("screenshot " + Utf8(name) + ": settled after " + std::to_string(GetTickCount64() - start) + " ms, " +
+        std::to_string(captures) + " captures");
+    CHECK_EQ(BlankControls(*capture, windows), std::vector<std::string>{});
+
+    const std::wstring folder = DriverFolder() + L"screenshots";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CHECK_MSG(WriteBmp(*capture, folder + L"\\" + name), "could not save " + Utf8(name));
+}
+
+}  // namespace e2e
