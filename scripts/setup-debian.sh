@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake make g++ libgtest-dev             # host build and unit tests
   g++-mingw-w64-x86-64-win32              # the Windows program
+  clang                                    # a second compiler for it (scripts/check-sources.sh)
   wine wine64 xvfb fonts-wqy-zenhei        # running it: Wine, a virtual display, Chinese glyphs
   imagemagick x11-utils                    # screenshots, checking for a display
   locales                                  # zh_CN.UTF-8: Wine's own buttons and texts in Chinese
