@@ -26,6 +26,12 @@ if(MINGW)
   target_link_options(korvane PRIVATE -municode -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release,MinSizeRel>:-s>)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 endif()
+if(MSVC)
+  # The entry point is wWinMain (Unicode); the .rc is UTF-8 like the sources. The runtime is linked
+  # statically (CMAKE_MSVC_RUNTIME_LIBRARY) and the manifest comes from app.rc (resources.cmake).
+  target_link_options(korvane PRIVATE /ENTRY:wWinMainCRTStartup)
+  set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} /c65001")
+endif()
 target_include_directories(korvane PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
 
 include(resources/resources.cmake OPTIONAL)
