@@ -45,20 +45,6 @@ std::vector<HWND> TopLevelWindows(DWORD processId, const wchar_t* className, HWN
     return search.found;
 }
 
-std::wstring WindowText(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length)) {
-        FAIL_SCENARIO("the program did not answer WM_GETTEXTLENGTH within " + std::to_string(kAnswerTimeoutMs) + " ms");
-    }
-    std::vector<wchar_t> buffer(length + 1);
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                             SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied)) {
-        FAIL_SCENARIO("the program did not answer WM_GETTEXT within " + std::to_string(kAnswerTimeoutMs) + " ms");
-    }
-    return std::wstring(buffer.data(), copied);
-}
-
 void Send(std::vector<INPUT>& inputs) {
     const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     if (sent != inputs.size()) {
@@ -106,6 +92,20 @@ POINT CentreOnScreen(HWND window) {
 }
 
 }  // namespace
+
+std::wstring WindowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length)) {
+        FAIL_SCENARIO("the program did not answer WM_GETTEXTLENGTH within " + std::to_string(kAnswerTimeoutMs) + " ms");
+    }
+    std::vector<wchar_t> buffer(length + 1);
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied)) {
+        FAIL_SCENARIO("the program did not answer WM_GETTEXT within " + std::to_string(kAnswerTimeoutMs) + " ms");
+    }
+    return std::wstring(buffer.data(), copied);
+}
 
 std::wstring ProgramPath() {
     const std::wstring folder = DriverFolder();

@@ -15,6 +15,9 @@ namespace e2e {
 // The program's .exe beside the driver (the one .exe there whose name starts with "Korvane").
 std::wstring ProgramPath();
 
+// The whole text of a window of the program; ends the scenario when the program does not answer.
+std::wstring WindowText(HWND window);
+
 // Name of a control of the program's windows for messages ("Text2", "Command1 (修改)", "About Label1"),
 // or its number.
 std::string ControlName(int id);

@@ -25,6 +25,18 @@ struct Capture {
     }
 };
 
+BITMAPINFOHEADER HeaderOf(const Capture& capture) {
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = capture.width;
+    header.biHeight = capture.height;  // bottom-up
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = capture.stride * static_cast<DWORD>(capture.height);
+    return header;
+}
+
 std::optional<Capture> CaptureScreen(const RECT& rect) {
     Capture capture;
     capture.rect = rect;
@@ -40,14 +52,8 @@ std::optional<Capture> CaptureScreen(const RECT& rect) {
     const bool copied =
         BitBlt(memory, 0, 0, capture.width, capture.height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
     SelectObject(memory, previous);
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = capture.width;
-    header.biHeight = capture.height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    capture.pixels.resize(capture.stride * static_cast<DWORD>(capture.height));
+    BITMAPINFOHEADER header = HeaderOf(capture);
+    capture.pixels.resize(header.biSizeImage);
     const bool read = copied && GetDIBits(memory, bitmap, 0, static_cast<UINT>(capture.height), capture.pixels.data(),
                                           reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) == capture.height;
     DeleteObject(bitmap);
@@ -58,14 +64,7 @@ std::optional<Capture> CaptureScreen(const RECT& rect) {
 }
 
 bool WriteBmp(const Capture& capture, const std::wstring& path) {
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = capture.width;
-    header.biHeight = capture.height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(capture.pixels.size());
+    BITMAPINFOHEADER header = HeaderOf(capture);
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof file + sizeof header;
@@ -80,13 +79,6 @@ bool WriteBmp(const Capture& capture, const std::wstring& path) {
     return ok;
 }
 
-std::wstring TextOf(HWND control) {
-    wchar_t text[256] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 3000, &copied);
-    return text;
-}
-
 // The screen rectangle where `control` draws its text, or an empty one for a control that has none to show
 // (no text, a picture, a group box, whose caption sits on its frame).
 RECT TextArea(HWND control) {
@@ -94,7 +86,7 @@ RECT TextArea(HWND control) {
     GetClassNameW(control, className, 32);
     const LONG style = GetWindowLongW(control, GWL_STYLE);
     RECT area = {};
-    if (TextOf(control).empty() || !GetClientRect(control, &area)) return {};
+    if (WindowText(control).empty() || !GetClientRect(control, &area)) return {};
     MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&area), 2);
     if (_wcsicmp(className, L"Static") == 0) {
         const LONG type = style & SS_TYPEMASK;
@@ -143,7 +135,7 @@ std::vector<std::string> BlankControls(const Capture& capture, const std::vector
                     flat = pixel[0] == first[0] && pixel[1] == first[1] && pixel[2] == first[2];
                 }
             }
-            if (flat) blank.push_back(ControlName(GetDlgCtrlID(child)) + " " + Quote(TextOf(child)));
+            if (flat) blank.push_back(ControlName(GetDlgCtrlID(child)) + " " + Quote(WindowText(child)));
         }
     }
     return blank;
