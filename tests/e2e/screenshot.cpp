@@ -144,30 +144,49 @@ std::vector<std::string> BlankControls(const Capture& capture, const std::vector
 }  // namespace
 
 void SaveScreenshot(const Program& program, const std::vector<HWND>& windows, const std::wstring& name) {
-    RECT rect = {};
-    for (HWND window : windows) {
-        RECT windowRect = {};
-        REQUIRE_MSG(GetWindowRect(window, &windowRect), "screenshot " + Utf8(name) + ": a window is gone");
-        UnionRect(&rect, &rect, &windowRect);
-    }
+    // The windows must be on screen: a window found as soon as it exists may not be shown yet.
     const ULONGLONG start = GetTickCount64();
+    const auto allShown = [&] {
+        for (HWND window : windows) {
+            if (!IsWindowVisible(window)) return false;
+        }
+        return true;
+    };
+    REQUIRE_MSG(WaitUntil(allShown, kSettleLimitMs), "screenshot " + Utf8(name) + ": a window is not shown");
+    const auto coveredRect = [&] {
+        RECT rect = {};
+        for (HWND window : windows) {
+            RECT windowRect = {};
+            GetWindowRect(window, &windowRect);
+            UnionRect(&rect, &rect, &windowRect);
+        }
+        return rect;
+    };
+    // Settled: two captures in a row the same, and every control that holds text shows some. A still picture
+    // with a blank control has the program repaint again, in case a paint came before the window was mapped.
     RepaintWindows(program);
     std::optional<Capture> previous, capture;
+    std::vector<std::string> blank;
     int captures = 0;
     for (;;) {
-        capture = CaptureScreen(rect);
+        capture = CaptureScreen(coveredRect());
         ++captures;
         REQUIRE_MSG(capture.has_value(), "screenshot " + Utf8(name) + ": the screen cannot be captured");
-        if (previous && previous->pixels == capture->pixels) break;
-        REQUIRE_MSG(
-            GetTickCount64() - start < kSettleLimitMs,
-            "screenshot " + Utf8(name) + ": the windows still changed after " + std::to_string(kSettleLimitMs) + " ms");
+        const bool still =
+            previous && EqualRect(&previous->rect, &capture->rect) && previous->pixels == capture->pixels;
+        blank = still ? BlankControls(*capture, windows) : std::vector<std::string>{};
+        if (still && blank.empty()) break;
+        if (GetTickCount64() - start >= kSettleLimitMs) {
+            Context context("screenshot " + Utf8(name) + " after " + std::to_string(kSettleLimitMs) + " ms");
+            REQUIRE_EQ(blank, std::vector<std::string>{});
+            FAIL_SCENARIO("the windows still change");
+        }
+        if (!blank.empty()) RepaintWindows(program);
         previous = std::move(capture);
         Sleep(kCaptureIntervalMs);
     }
     Say("screenshot " + Utf8(name) + ": settled after " + std::to_string(GetTickCount64() - start) + " ms, " +
         std::to_string(captures) + " captures");
-    CHECK_EQ(BlankControls(*capture, windows), std::vector<std::string>{});
 
     const std::wstring folder = DriverFolder() + L"screenshots";
     CreateDirectoryW(folder.c_str(), nullptr);

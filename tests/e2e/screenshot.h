@@ -13,10 +13,11 @@ namespace e2e {
 
 // Saves the part of the screen that `windows` of the program cover together, listed bottom first (a window,
 // then its message box), as screenshots\<name>.bmp beside the driver; run.sh converts it to PNG.
-// The program first repaints every window and control (through the probe); the screen is then captured
-// until two captures in a row are the same. Records a failure when the picture does not settle within
-// 5 s, when a control that has text shows a flat face where the text belongs (a button without its
-// caption, an empty-looking log, a message box without its text), or when the file cannot be written.
+// Waits until the windows are shown; the program then repaints every window and control (through the
+// probe), and the screen is captured until two captures in a row are the same and every control that holds
+// text shows some where its text belongs (no button without its caption, no empty-looking log, no message
+// box without its text). Ends the scenario when that does not happen within 5 s; records a failure when
+// the file cannot be written.
 void SaveScreenshot(const Program& program, const std::vector<HWND>& windows, const std::wstring& name);
 
 }  // namespace e2e
