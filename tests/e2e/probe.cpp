@@ -79,9 +79,7 @@ void LoadProbeInto(const Program& program, const std::wstring& probePath) {
     if (!RemoteModuleBase(processId, kProbeFile)) FAIL_SCENARIO("the program did not load " + Utf8(probePath));
 }
 
-std::wstring Text(const wchar_t* fixed, size_t capacity) {
-    return std::wstring(fixed, wcsnlen(fixed, capacity));
-}
+std::wstring Text(const wchar_t* fixed, size_t capacity) { return std::wstring(fixed, wcsnlen(fixed, capacity)); }
 
 WindowFacts Convert(const probe::WindowFacts& raw) {
     WindowFacts facts;
@@ -160,9 +158,7 @@ private:
 
 }  // namespace
 
-bool ControlFacts::IsClass(const wchar_t* name) const {
-    return _wcsicmp(className.c_str(), name) == 0;
-}
+bool ControlFacts::IsClass(const wchar_t* name) const { return _wcsicmp(className.c_str(), name) == 0; }
 
 bool ControlFacts::IsLeftAlignedLabel() const {
     const DWORD type = style & SS_TYPEMASK;
@@ -223,27 +219,11 @@ const ControlFacts& WindowFacts::Control(int id) const {
     FAIL_SCENARIO("the probe found no " + ControlName(id) + " in window " + Utf8(className));
 }
 
-namespace {
-
-// The address in the program of the probe's entry point `name`, the probe loaded there first if need be.
-void* ProbeEntryPoint(const Program& program, const char* name) {
+std::vector<WindowFacts> ProbeWindows(const Program& program) {
     const std::wstring probePath = DriverFolder() + kProbeFile;
     HMODULE localProbe = LoadLibraryW(probePath.c_str());
     if (!localProbe) FAIL_SCENARIO("cannot load " + Utf8(probePath) + ": error " + std::to_string(GetLastError()));
-    LoadProbeInto(program, probePath);
-    void* entry = RemoteAddress(program.ProcessId(), kProbeFile, localProbe, name);
-    if (!entry) FAIL_SCENARIO(std::string("cannot find the probe's ") + name + " in the program");
-    return entry;
-}
 
-}  // namespace
-
-void RepaintWindows(const Program& program) {
-    RunRemoteThread(program.ProcessHandle(), ProbeEntryPoint(program, probe::kRepaintEntryPoint), nullptr,
-                    "the probe's repaint");
-}
-
-std::vector<WindowFacts> ProbeWindows(const Program& program) {
     wchar_t name[64];
     swprintf(name, 64, probe::kMappingFormat, static_cast<unsigned long>(program.ProcessId()));
     Handle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(probe::Report), name));
@@ -257,7 +237,9 @@ std::vector<WindowFacts> ProbeWindows(const Program& program) {
     } unmap{report};
     report->magic = 0;
 
-    void* collect = ProbeEntryPoint(program, probe::kEntryPoint);
+    LoadProbeInto(program, probePath);
+    void* collect = RemoteAddress(program.ProcessId(), kProbeFile, localProbe, probe::kEntryPoint);
+    if (!collect) FAIL_SCENARIO("cannot find the probe's CollectFacts in the program");
     const DWORD code = RunRemoteThread(program.ProcessHandle(), collect, nullptr, "the probe");
     if (code != 0 || report->magic != probe::kReportMagic) {
         FAIL_SCENARIO("the probe failed in the program (code " + std::to_string(code) + ")");

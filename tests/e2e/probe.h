@@ -75,9 +75,6 @@ std::vector<WindowFacts> ProbeWindows(const Program& program);
 // The facts of `window` among them; ends the scenario when it is not there.
 const WindowFacts& FactsOf(const std::vector<WindowFacts>& windows, HWND window);
 
-// Has the program repaint each of its visible windows, frame and controls included; returns once it has.
-void RepaintWindows(const Program& program);
-
 // Where the program should put the control of `placement` at `dpi` in a client area `client` pixels large:
 // its designed rectangle, except that a left-aligned label whose text (as the probe measured it in `control`)
 // is wider or taller than that grows to its text, up to the client area's right and bottom edges.

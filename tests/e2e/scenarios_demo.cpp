@@ -42,7 +42,7 @@ SCENARIO(demo_walkthrough) {
 
     e2e::Program program;
     CHECK_EQ(program.Text(kIdText1), std::wstring(L"3389"));
-    e2e::SaveScreenshot(program, {program.MainWindow()}, L"main-window.bmp");
+    e2e::SaveScreenshot({program.MainWindow()}, L"main-window.bmp");
 
     // Empty the field with a double-click, type the new port, click 修改.
     program.DoubleClick(kIdText2);
@@ -53,7 +53,7 @@ SCENARIO(demo_walkthrough) {
     const auto question = program.WaitForMessageBox();
     REQUIRE_MSG(question.has_value(), "修改 asked no question");
     CHECK_EQ(question->text, std::wstring(L"修改完成，确定重启吗？"));
-    e2e::SaveScreenshot(program, {program.MainWindow(), question->window}, L"restart-question.bmp");
+    e2e::SaveScreenshot({program.MainWindow(), question->window}, L"restart-question.bmp");
     program.Answer(*question, IDNO);
 
     ShowSettings("修改后 / after (restart declined):");
@@ -71,6 +71,6 @@ SCENARIO(demo_walkthrough) {
     HWND about = nullptr;
     REQUIRE_MSG(e2e::WaitUntil([&] { return (about = FindWindowW(kAboutWindowClass, nullptr)) != nullptr; }, 3000),
                 "关于程序 opened no About window");
-    e2e::SaveScreenshot(program, {about}, L"about-window.bmp");
+    e2e::SaveScreenshot({about}, L"about-window.bmp");
     PostMessageW(about, WM_CLOSE, 0, 0);
 }

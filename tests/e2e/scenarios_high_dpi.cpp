@@ -164,7 +164,7 @@ SCENARIO(main_window_at_144dpi) {
 
     program.BringToFront();
     program.WaitForFocus(kIdText2);
-    SaveScreenshot(program, {program.MainWindow()}, L"main-window-144dpi.bmp");
+    SaveScreenshot({program.MainWindow()}, L"main-window-144dpi.bmp");
 }
 
 SCENARIO(about_window_at_144dpi) {
@@ -195,5 +195,5 @@ SCENARIO(about_window_at_144dpi) {
                        {kIdAboutLabel8, -18, false}});
     CheckNoTextClipped(facts);
 
-    SaveScreenshot(program, {about}, L"about-window-144dpi.bmp");
+    SaveScreenshot({about}, L"about-window-144dpi.bmp");
 }

@@ -137,5 +137,5 @@ SCENARIO(screenshot_main_window) {
     Program program;
     program.BringToFront();
     program.WaitForFocus(kIdText2);
-    SaveScreenshot(program, {program.MainWindow()}, L"main-window.bmp");
+    SaveScreenshot({program.MainWindow()}, L"main-window.bmp");
 }

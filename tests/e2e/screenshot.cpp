@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "bench.h"
-#include "probe.h"
+#include "program.h"
 
 namespace e2e {
 
@@ -141,9 +141,34 @@ std::vector<std::string> BlankControls(const Capture& capture, const std::vector
     return blank;
 }
 
+// Has every window and control of `windows` repaint, frame included, and waits until each has (none keeps
+// an update region), or until `deadline`. The program paints on its own thread as it would for the user.
+bool Repaint(const std::vector<HWND>& windows, ULONGLONG deadline) {
+    std::vector<HWND> all;
+    for (HWND window : windows) {
+        all.push_back(window);
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM list) {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&all));
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+    return WaitUntil(
+        [&] {
+            for (HWND window : all) {
+                if (GetUpdateRect(window, nullptr, FALSE)) return false;
+            }
+            return true;
+        },
+        static_cast<DWORD>(deadline > GetTickCount64() ? deadline - GetTickCount64() : 0));
+}
+
 }  // namespace
 
-void SaveScreenshot(const Program& program, const std::vector<HWND>& windows, const std::wstring& name) {
+void SaveScreenshot(const std::vector<HWND>& windows, const std::wstring& name) {
     // The windows must be on screen: a window found as soon as it exists may not be shown yet.
     const ULONGLONG start = GetTickCount64();
     const auto allShown = [&] {
@@ -162,9 +187,11 @@ void SaveScreenshot(const Program& program, const std::vector<HWND>& windows, co
         }
         return rect;
     };
-    // Settled: two captures in a row the same, and every control that holds text shows some. A still picture
-    // with a blank control has the program repaint again, in case a paint came before the window was mapped.
-    RepaintWindows(program);
+    // Settled: every window repainted, then two captures in a row the same, and every control that holds text
+    // shows some. A still picture with a blank control has the windows repaint again.
+    const ULONGLONG deadline = start + kSettleLimitMs;
+    REQUIRE_MSG(Repaint(windows, deadline), "screenshot " + Utf8(name) + ": the windows did not repaint within " +
+                                                std::to_string(kSettleLimitMs) + " ms");
     std::optional<Capture> previous, capture;
     std::vector<std::string> blank;
     int captures = 0;
@@ -176,12 +203,12 @@ void SaveScreenshot(const Program& program, const std::vector<HWND>& windows, co
             previous && EqualRect(&previous->rect, &capture->rect) && previous->pixels == capture->pixels;
         blank = still ? BlankControls(*capture, windows) : std::vector<std::string>{};
         if (still && blank.empty()) break;
-        if (GetTickCount64() - start >= kSettleLimitMs) {
+        if (GetTickCount64() >= deadline) {
             Context context("screenshot " + Utf8(name) + " after " + std::to_string(kSettleLimitMs) + " ms");
             REQUIRE_EQ(blank, std::vector<std::string>{});
             FAIL_SCENARIO("the windows still change");
         }
-        if (!blank.empty()) RepaintWindows(program);
+        if (!blank.empty()) Repaint(windows, deadline);
         previous = std::move(capture);
         Sleep(kCaptureIntervalMs);
     }

@@ -203,23 +203,4 @@ extern "C" __declspec(dllexport) DWORD WINAPI CollectFacts(void*) {
     return 0;
 }
 
-// RDW_UPDATENOW from this thread sends the paint messages to the window's own thread and waits for them,
-// so the windows are painted when this returns, a message box's modal loop included.
-BOOL CALLBACK RepaintWindow(HWND window, LPARAM) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == GetCurrentProcessId() && IsWindowVisible(window)) {
-        RedrawWindow(window, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    }
-    return TRUE;
-}
-
-extern "C" __declspec(dllexport) DWORD WINAPI RepaintWindows(void*) {
-    EnumWindows(&RepaintWindow, 0);
-    return 0;
-}
-
-BOOL WINAPI DllMain(HINSTANCE, DWORD, void*) {
-    return TRUE;
-}
+BOOL WINAPI DllMain(HINSTANCE, DWORD, void*) { return TRUE; }

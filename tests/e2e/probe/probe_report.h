@@ -17,11 +17,8 @@ constexpr int kTextLength = 64;
 
 // Name of the shared memory the probe of process `pid` writes into: swprintf(name, kMappingFormat, pid).
 constexpr const wchar_t* kMappingFormat = L"Local\\KorvaneE2eProbe-%lu";
-// The probe's entry points, each started with CreateRemoteThread in the program as DWORD WINAPI f(void*):
-// CollectFacts fills the report; RepaintWindows repaints every visible window of the program, frames and
-// controls included, and returns once each has handled its paint messages.
+// The probe's entry point, started with CreateRemoteThread in the program: DWORD WINAPI CollectFacts(void*).
 constexpr const char* kEntryPoint = "CollectFacts";
-constexpr const char* kRepaintEntryPoint = "RepaintWindows";
 
 struct FontFacts {
     int32_t present;  // 0 when the control answers WM_GETFONT with NULL (the system font)
