@@ -41,13 +41,19 @@ if(MINGW)
   target_link_options(korvane PRIVATE -municode -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release,MinSizeRel>:-s>)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 endif()
+if(MSVC)
+  # The entry point is wWinMain (Unicode); the .rc is UTF-8 like the sources. The runtime is linked
+  # statically (CMAKE_MSVC_RUNTIME_LIBRARY) and the manifest comes from app.rc (resources.cmake).
+  target_link_options(korvane PRIVATE /ENTRY:wWinMainCRTStartup)
+  set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} /c65001")
+endif()
 target_include_directories(korvane PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
 
 include(resources/resources.cmake OPTIONAL)
 
 # The package for users: a zip holding the .exe under its OriginalFilename and a short read-me in Chinese
 # (UTF-8 with a byte order mark and CR LF line ends, so that Notepad on any Windows shows it right).
-file(STRINGS ui/publisher.h publisherDefinition REGEX "define KORVANE_PUBLISHER_URL")
+file(STRINGS port/publisher.h publisherDefinition REGEX "define KORVANE_PUBLISHER_URL")
 string(REGEX REPLACE ".*L\"([^\"]+)\".*" "\\1" KORVANE_PUBLISHER_URL "${publisherDefinition}")
 configure_file(resources/readme-zh.txt ${CMAKE_CURRENT_BINARY_DIR}/说明.txt @ONLY NEWLINE_STYLE CRLF)
 install(TARGETS korvane RUNTIME DESTINATION .)

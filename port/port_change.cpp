@@ -6,8 +6,8 @@
 #include "port/firewall_rules.h"
 #include "port/port_settings.h"
 #include "port/port_text.h"
+#include "port/publisher.h"
 #include "port/reachability.h"
-#include "ui/app_identity.h"
 
 namespace korvane {
 

@@ -57,7 +57,7 @@ set(KORVANE_RC_INPUTS
   ${KORVANE_APP_ICON}
   ${CMAKE_CURRENT_SOURCE_DIR}/resources/app.manifest
   ${CMAKE_CURRENT_SOURCE_DIR}/resources/resource_ids.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/ui/publisher.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/port/publisher.h
 )
 set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/resources/app.rc PROPERTIES
   OBJECT_DEPENDS "${KORVANE_RC_INPUTS}")

@@ -6,6 +6,7 @@
 # 3389 changed to 3390, restart declined, the registry printed before and after, and screenshots of
 # the main window, the restart question and the About window saved in build/win/screenshots.
 #
+# Wine runs in the Simplified Chinese locale (zh_CN.UTF-8), as on the users' Windows.
 # Wine has no firewall of its own: the demo machine serves the firewall's automation classes with the
 # test bench's recording stand-in, so the rule the program adds can be shown.
 set -euo pipefail
@@ -14,6 +15,8 @@ root=$(pwd)
 
 bash scripts/setup-debian.sh
 bash scripts/build.sh >/dev/null
+# Wine in Simplified Chinese, as the users' Windows: its own buttons and texts appear as there.
+export WINE_ENV_LOCALE=zh_CN.UTF-8
 program="$root/build/win/Korvane远程端口修改工具V1.0.exe"
 driver="$root/build/win/tests/e2e/e2e_driver.exe"
 

@@ -15,18 +15,25 @@ WINE_ENV_XVFB_PID=""
 WINE_ENV_PREFIX=""
 WINE_ENV_FONT_FILE="/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"
 WINE_ENV_FONT_NAME="WenQuanYi Zen Hei"
+# The locale Wine runs in, which sets its language and the Windows code page. The bench keeps C.UTF-8
+# (English Wine): under zh_CN.UTF-8 the program now and then died in a glibc malloc assertion inside Wine
+# while the probe measured the About window's text. The demo (scripts/run.sh) sets zh_CN.UTF-8.
+WINE_ENV_LOCALE="${WINE_ENV_LOCALE:-C.UTF-8}"
 
 wine_env_log() {
     echo "wine-env: $*" >&2
 }
 
-# Checks that Wine, Xvfb and the Chinese font are installed. Returns 1 with a message when not.
+# Checks that Wine, Xvfb, the Chinese font and the locale chosen for Wine are installed. Returns 1 with a message when not.
 wine_env_require() {
     local missing=() tool
     for tool in wine wineserver Xvfb timeout; do
         command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
     done
     [[ -f $WINE_ENV_FONT_FILE ]] || missing+=("fonts-wqy-zenhei")
+    local wanted=${WINE_ENV_LOCALE,,}
+    locale -a 2>/dev/null | tr 'A-Z' 'a-z' | tr -d '-' | grep -qxF "${wanted//-/}" ||
+        missing+=("the $WINE_ENV_LOCALE locale")
     if ((${#missing[@]})); then
         wine_env_log "missing: ${missing[*]}; run scripts/setup-debian.sh"
         return 1
@@ -103,11 +110,10 @@ wine_env_create_prefix() {
     WINEPREFIX=$(cd "$dir" && pwd)
     WINE_ENV_PREFIX=$WINEPREFIX
     export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    # Wine maps file names and console text through the locale's character set: make it UTF-8.
-    case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
-        *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
-        *) export LC_ALL=C.UTF-8 ;;
-    esac
+    # Wine takes its language and the Windows code page from the locale (in Simplified Chinese: 是(Y)/否(N)
+    # in message boxes, Chinese system error texts, code page 936), and maps file names and console text
+    # through its character set: always a UTF-8 one.
+    export LC_ALL=$WINE_ENV_LOCALE
 
     if ! wine_env_run 120 wineboot --init >/dev/null 2>&1; then
         wine_env_log "wineboot could not create the prefix in $dir within 120 s"

@@ -1,9 +1,6 @@
 #include "ui/about_window_win32.h"
 
-#include "resources/resource_ids.h"
-#include "ui/application_win32.h"
 #include "ui/control_ids.h"
-#include "ui/control_placement_win32.h"
 #include "ui/dpi_win32.h"
 #include "ui/layout.h"
 
@@ -12,7 +9,12 @@ namespace korvane {
 namespace {
 
 // A fixed border, like the main window.
-constexpr DWORD kAboutStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+const WindowFrame kAboutFrame = {WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                 false,
+                                 kAboutClientWidth,
+                                 kAboutClientHeight,
+                                 kAboutLayout,
+                                 kAboutLayoutCount};
 
 // Each label is one line, widened to its text where needed (PlaceControls); text that would still run past
 // the window's edge is cut there rather than wrapped onto a hidden second line, which would take whole
@@ -39,6 +41,9 @@ const AboutControl kControls[] = {
 
 }  // namespace
 
+AboutWindow::AboutWindow(HINSTANCE instance, Application& application)
+    : ProgramWindow(instance, application, kAboutFrame) {}
+
 bool AboutWindow::Show(HWND anchor) {
     if (!hwnd_) {
         if (!Create()) return false;
@@ -53,41 +58,8 @@ bool AboutWindow::Show(HWND anchor) {
 }
 
 bool AboutWindow::Create() {
-    HICON icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0,
-                                               LR_DEFAULTSIZE | LR_SHARED));
-    if (!RegisterWindowClass(instance_, kAboutWindowClass, icon)) return false;
     // No owner: the main window may be closed while this one stays open, and an owned window would go with it.
-    return CreateTopLevel(instance_, kAboutWindowClass, L"关于程序", kAboutStyle, nullptr, nullptr) != nullptr;
-}
-
-LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_CREATE:
-            OnCreate();
-            return 0;
-        case WM_DPICHANGED:
-            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-            return 0;
-        case WM_DESTROY:
-            OnDestroy();
-            return 0;
-        default:
-            return Default(message, wParam, lParam);
-    }
-}
-
-void AboutWindow::OnCreate() {
-    dpi_ = WindowDpi(hwnd_);
-    CreateControls();
-    CreateFonts();
-    ApplyLayout();
-    const SIZE outer = OuterSize();
-    SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    application_.WindowOpened();
-}
-
-void AboutWindow::OnDestroy() {
-    application_.WindowClosed();
+    return CreateProgramWindow(kAboutWindowClass, L"关于程序", nullptr);
 }
 
 void AboutWindow::CreateControls() {
@@ -108,16 +80,6 @@ void AboutWindow::CreateFonts() {
     }
     titleFont_.Reset(title.Release());
     defaultFont_.Reset(normal.Release());
-}
-
-void AboutWindow::ApplyLayout() {
-    PlaceControls(hwnd_, kAboutLayout, kAboutLayoutCount, TwipsToPixels(kAboutClientWidth, dpi_),
-                  TwipsToPixels(kAboutClientHeight, dpi_), dpi_);
-}
-
-SIZE AboutWindow::OuterSize() const {
-    return OuterSizeForClient(TwipsToPixels(kAboutClientWidth, dpi_), TwipsToPixels(kAboutClientHeight, dpi_),
-                              kAboutStyle, 0, false, dpi_);
 }
 
 void AboutWindow::CentreOver(HWND anchor) {
@@ -141,14 +103,6 @@ void AboutWindow::CentreOver(HWND anchor) {
     if (x < work.left) x = work.left;
     if (y < work.top) y = work.top;
     SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void AboutWindow::OnDpiChanged(int dpi, const RECT& suggested) {
-    dpi_ = dpi;
-    CreateFonts();
-    ApplyLayout();
-    const SIZE outer = OuterSize();
-    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace korvane

@@ -10,33 +10,20 @@
 
 namespace korvane {
 
-class Application;
-
-class AboutWindow final : public Window {
+class AboutWindow final : public ProgramWindow {
 public:
-    AboutWindow(HINSTANCE instance, Application& application) : instance_(instance), application_(application) {}
+    AboutWindow(HINSTANCE instance, Application& application);
 
     // Shows the window and brings it to the front. When it is not open it is created first, centred
     // over `anchor`.
     bool Show(HWND anchor);
 
 private:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-    void OnCreate();
-    void OnDpiChanged(int dpi, const RECT& suggested);
-    void OnDestroy();
-
     bool Create();
-    void CreateControls();
-    void CreateFonts();
-    void ApplyLayout();
-    SIZE OuterSize() const;
+    void CreateControls() override;
+    void CreateFonts() override;
     void CentreOver(HWND anchor);
 
-    HINSTANCE instance_;
-    Application& application_;
-    int dpi_ = USER_DEFAULT_SCREEN_DPI;
     GdiObject<HFONT> titleFont_;
     GdiObject<HFONT> defaultFont_;
 };

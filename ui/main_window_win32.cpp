@@ -5,11 +5,9 @@
 #include <vector>
 
 #include "port/port_change.h"
-#include "resources/resource_ids.h"
 #include "ui/app_identity.h"
 #include "ui/application_win32.h"
 #include "ui/control_ids.h"
-#include "ui/control_placement_win32.h"
 #include "ui/dpi_win32.h"
 #include "ui/layout.h"
 #include "ui/new_port_field_win32.h"
@@ -19,7 +17,12 @@ namespace korvane {
 
 namespace {
 
-constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+const WindowFrame kMainFrame = {WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                true,
+                                kMainClientWidth,
+                                kMainClientHeight,
+                                kMainLayout,
+                                kMainLayoutCount};
 
 enum class FontKind { Default, Port, Small };
 
@@ -59,14 +62,13 @@ LRESULT CALLBACK LogBoxProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 }  // namespace
 
-bool MainWindow::Create() {
-    HICON icon = static_cast<HICON>(
-        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-    if (!RegisterWindowClass(instance_, kMainWindowClass, icon)) return false;
+MainWindow::MainWindow(HINSTANCE instance, Win32Platform& platform, Application& application)
+    : ProgramWindow(instance, application, kMainFrame), platform_(platform) {}
 
+bool MainWindow::Create() {
     HMENU menuBar = CreateMenu();
     AppendMenuW(menuBar, MF_STRING, kIdMenuAC1, L"关于程序");
-    if (!CreateTopLevel(instance_, kMainWindowClass, kMainCaption, kMainStyle, nullptr, menuBar)) {
+    if (!CreateProgramWindow(kMainWindowClass, kMainCaption, menuBar)) {
         DestroyMenu(menuBar);
         return false;
     }
@@ -80,11 +82,8 @@ void MainWindow::Show(int showCommand) {
     UpdateWindow(hwnd_);
 }
 
-LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            OnCreate();
-            return 0;
         case WM_COMMAND:
             OnCommand(LOWORD(wParam));
             return 0;
@@ -93,30 +92,16 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-        case WM_DPICHANGED:
-            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-            return 0;
-        case WM_DESTROY:
-            OnDestroy();
-            return 0;
         default:
             return Default(message, wParam, lParam);
     }
 }
 
-void MainWindow::OnCreate() {
-    application_.WindowOpened();
-    dpi_ = WindowDpi(hwnd_);
-    CreateControls();
-    CreateFonts();
-    ApplyLayout();
-
+POINT MainWindow::InitialPosition(SIZE outer) const {
+    // The middle of the work area.
     RECT work = {};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const SIZE outer = OuterSizeForClient(TwipsToPixels(kMainClientWidth, dpi_), TwipsToPixels(kMainClientHeight, dpi_),
-                                          kMainStyle, 0, true, dpi_);
-    ResizeToClientArea(work.left + (work.right - work.left - outer.cx) / 2,
-                       work.top + (work.bottom - work.top - outer.cy) / 2);
+    return {work.left + (work.right - work.left - outer.cx) / 2, work.top + (work.bottom - work.top - outer.cy) / 2};
 }
 
 void MainWindow::CreateControls() {
@@ -153,24 +138,6 @@ void MainWindow::CreateFonts() {
     defaultFont_.Reset(normal.Release());
 }
 
-void MainWindow::ApplyLayout() {
-    PlaceControls(hwnd_, kMainLayout, kMainLayoutCount, TwipsToPixels(kMainClientWidth, dpi_),
-                  TwipsToPixels(kMainClientHeight, dpi_), dpi_);
-}
-
-void MainWindow::ResizeToClientArea(int x, int y) {
-    const SIZE outer = OuterSizeForClient(TwipsToPixels(kMainClientWidth, dpi_), TwipsToPixels(kMainClientHeight, dpi_),
-                                          kMainStyle, 0, true, dpi_);
-    SetWindowPos(hwnd_, nullptr, x, y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
-    dpi_ = dpi;
-    CreateFonts();
-    ApplyLayout();
-    ResizeToClientArea(suggested.left, suggested.top);
-}
-
 void MainWindow::OnCommand(int id) {
     switch (id) {
         case kIdCommand1:
@@ -185,11 +152,6 @@ void MainWindow::OnCommand(int id) {
         default:
             break;
     }
-}
-
-void MainWindow::OnDestroy() {
-    // The program goes on while the About window is open; the Application ends it with the last window.
-    application_.WindowClosed();
 }
 
 void MainWindow::OnActivate(bool active) {

@@ -7,17 +7,14 @@
 
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
-#include "ui/main_view.h"
+#include "port/main_view.h"
 #include "ui/window_win32.h"
 
 namespace korvane {
 
-class Application;
-
-class MainWindow final : public Window, public MainView {
+class MainWindow final : public ProgramWindow, public MainView {
 public:
-    MainWindow(HINSTANCE instance, Win32Platform& platform, Application& application)
-        : instance_(instance), platform_(platform), application_(application) {}
+    MainWindow(HINSTANCE instance, Win32Platform& platform, Application& application);
 
     // Creates the window and its controls and runs the start-up sequence; the window stays hidden.
     bool Create();
@@ -31,26 +28,19 @@ public:
     void SetLogText(const std::wstring& text) override;
 
 private:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void CreateControls() override;
+    void CreateFonts() override;
+    POINT InitialPosition(SIZE outer) const override;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    void OnCreate();
     void OnCommand(int id);
     void OnActivate(bool active);
-    void OnDpiChanged(int dpi, const RECT& suggested);
-    void OnDestroy();
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
 
-    void CreateControls();
-    void CreateFonts();
-    void ApplyLayout();
-    void ResizeToClientArea(int x, int y);
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
     std::wstring ControlText(int id) const;
 
-    HINSTANCE instance_;
     Win32Platform& platform_;
-    Application& application_;
-    int dpi_ = USER_DEFAULT_SCREEN_DPI;
     GdiObject<HFONT> portFont_;
     GdiObject<HFONT> smallFont_;
     GdiObject<HFONT> defaultFont_;

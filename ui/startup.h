@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "ui/main_view.h"
+#include "port/main_view.h"
 
 namespace korvane {
 

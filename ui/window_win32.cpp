@@ -2,6 +2,11 @@
 
 #include <vector>
 
+#include "resources/resource_ids.h"
+#include "ui/application_win32.h"
+#include "ui/control_placement_win32.h"
+#include "ui/dpi_win32.h"
+
 namespace korvane {
 
 std::wstring WindowTextOf(HWND window) {
@@ -51,6 +56,64 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         self->hwnd_ = nullptr;
     }
     return result;
+}
+
+bool ProgramWindow::CreateProgramWindow(const wchar_t* className, const wchar_t* caption, HMENU menu) {
+    HICON icon = static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    if (!RegisterWindowClass(instance_, className, icon)) return false;
+    return CreateTopLevel(instance_, className, caption, frame_.style, nullptr, menu) != nullptr;
+}
+
+LRESULT ProgramWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_DESTROY:
+            application_.WindowClosed();
+            return 0;
+        default:
+            return OnMessage(message, wParam, lParam);
+    }
+}
+
+void ProgramWindow::OnCreate() {
+    application_.WindowOpened();
+    dpi_ = WindowDpi(hwnd_);
+    CreateControls();
+    CreateFonts();
+    ApplyLayout();
+    const SIZE outer = OuterSize();
+    const POINT position = InitialPosition(outer);
+    SetWindowPos(hwnd_, nullptr, position.x, position.y, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+POINT ProgramWindow::InitialPosition(SIZE) const {
+    RECT now = {};
+    GetWindowRect(hwnd_, &now);
+    return {now.left, now.top};
+}
+
+void ProgramWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    CreateFonts();
+    ApplyLayout();
+    const SIZE outer = OuterSize();
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ProgramWindow::ApplyLayout() {
+    PlaceControls(hwnd_, frame_.layout, frame_.layoutCount, TwipsToPixels(frame_.clientWidth, dpi_),
+                  TwipsToPixels(frame_.clientHeight, dpi_), dpi_);
+}
+
+SIZE ProgramWindow::OuterSize() const {
+    return OuterSizeForClient(TwipsToPixels(frame_.clientWidth, dpi_), TwipsToPixels(frame_.clientHeight, dpi_),
+                              frame_.style, 0, frame_.hasMenu, dpi_);
 }
 
 }  // namespace korvane

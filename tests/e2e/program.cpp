@@ -45,20 +45,6 @@ std::vector<HWND> TopLevelWindows(DWORD processId, const wchar_t* className, HWN
     return search.found;
 }
 
-std::wstring WindowText(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length)) {
-        FAIL_SCENARIO("the program did not answer WM_GETTEXTLENGTH within " + std::to_string(kAnswerTimeoutMs) + " ms");
-    }
-    std::vector<wchar_t> buffer(length + 1);
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                             SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied)) {
-        FAIL_SCENARIO("the program did not answer WM_GETTEXT within " + std::to_string(kAnswerTimeoutMs) + " ms");
-    }
-    return std::wstring(buffer.data(), copied);
-}
-
 void Send(std::vector<INPUT>& inputs) {
     const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     if (sent != inputs.size()) {
@@ -106,6 +92,20 @@ POINT CentreOnScreen(HWND window) {
 }
 
 }  // namespace
+
+std::wstring WindowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &length)) {
+        FAIL_SCENARIO("the program did not answer WM_GETTEXTLENGTH within " + std::to_string(kAnswerTimeoutMs) + " ms");
+    }
+    std::vector<wchar_t> buffer(length + 1);
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &copied)) {
+        FAIL_SCENARIO("the program did not answer WM_GETTEXT within " + std::to_string(kAnswerTimeoutMs) + " ms");
+    }
+    return std::wstring(buffer.data(), copied);
+}
 
 std::wstring ProgramPath() {
     const std::wstring folder = DriverFolder();
@@ -229,7 +229,9 @@ Program::~Program() {
     CloseHandle(process_);
 }
 
-bool Program::Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+bool Program::Running() const {
+    return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
 
 std::optional<DWORD> Program::WaitForExit(DWORD timeoutMs) {
     if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
@@ -244,13 +246,21 @@ HWND Program::Control(int id) const {
     return control;
 }
 
-std::wstring Program::Text(int id) const { return WindowText(Control(id)); }
+std::wstring Program::Text(int id) const {
+    return WindowText(Control(id));
+}
 
-std::wstring Program::Caption() const { return WindowText(main_); }
+std::wstring Program::Caption() const {
+    return WindowText(main_);
+}
 
-bool Program::IsEnabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
+bool Program::IsEnabled(int id) const {
+    return IsWindowEnabled(Control(id)) != FALSE;
+}
 
-bool Program::IsVisible(int id) const { return IsWindowVisible(Control(id)) != FALSE; }
+bool Program::IsVisible(int id) const {
+    return IsWindowVisible(Control(id)) != FALSE;
+}
 
 ClientRect Program::RectInClient(int id) const {
     RECT rect = {};
@@ -377,59 +387,6 @@ void Program::ClickAboutMenu() const {
     POINT clientOrigin = {0, 0};
     ClientToScreen(main_, &clientOrigin);
     ClickAtScreen({clientOrigin.x + 20, clientOrigin.y - GetSystemMetrics(SM_CYMENU) / 2});
-}
-
-bool Program::SaveScreenshot(const std::wstring& bmpPath) const {
-    return SaveScreenshotOf({main_}, bmpPath);
-}
-
-bool SaveScreenshotOf(const std::vector<HWND>& windows, const std::wstring& bmpPath) {
-    RECT rect = {};
-    for (HWND window : windows) {
-        RECT windowRect = {};
-        if (!GetWindowRect(window, &windowRect)) return false;
-        UnionRect(&rect, &rect, &windowRect);
-    }
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) return false;
-
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    const bool copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
-    SelectObject(memory, previous);
-
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;  // bottom-up, as BMP files store rows
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    header.biSizeImage = stride * static_cast<DWORD>(height);
-    std::vector<BYTE> pixels(header.biSizeImage);
-    const bool read = copied && GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-                                          reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) == height;
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    if (!read) return false;
-
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    HANDLE out = CreateFileW(bmpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
-              WriteFile(out, &header, sizeof header, &written, nullptr) &&
-              WriteFile(out, pixels.data(), header.biSizeImage, &written, nullptr);
-    CloseHandle(out);
-    return ok;
 }
 
 void PressKey(WORD vk, std::initializer_list<WORD> modifiers) {

@@ -15,6 +15,9 @@ namespace e2e {
 // The program's .exe beside the driver (the one .exe there whose name starts with "Korvane").
 std::wstring ProgramPath();
 
+// The whole text of a window of the program; ends the scenario when the program does not answer.
+std::wstring WindowText(HWND window);
+
 // Name of a control of the program's windows for messages ("Text2", "Command1 (修改)", "About Label1"),
 // or its number.
 std::string ControlName(int id);
@@ -82,9 +85,6 @@ public:
     // Clicks a button of the box (posted, as the box may open another) and waits until the box is gone.
     void Answer(const MessageBoxView& box, int buttonId) const;
 
-    // Saves the main window as it is on screen (frame and menu bar included) as a 24-bit BMP.
-    bool SaveScreenshot(const std::wstring& bmpPath) const;
-
 private:
     // The screen point at the centre of control `id`; ends the scenario when another window covers it
     // there, since a click would then go to that window.
@@ -95,10 +95,6 @@ private:
     DWORD uiThreadId_ = 0;
     HWND main_ = nullptr;
 };
-
-// Saves the part of the screen that the windows cover together (for a window with its message box over
-// it, say) as a 24-bit BMP.
-bool SaveScreenshotOf(const std::vector<HWND>& windows, const std::wstring& bmpPath);
 
 // Key presses through SendInput, to whichever window has the focus.
 // `vk` with optional modifiers held down around it (e.g. {VK_SHIFT}).

@@ -8,6 +8,7 @@
 #include "program.h"
 #include "recorded_firewall.h"
 #include "registry.h"
+#include "screenshot.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -30,12 +31,6 @@ void ShowSettings(const std::string& heading) {
     for (const auto& rule : rules) e2e::Say("  firewall rule             = " + firewall_recorder::Show(rule));
 }
 
-void Screenshot(const std::vector<HWND>& windows, const wchar_t* name) {
-    const std::wstring folder = e2e::DriverFolder() + L"screenshots";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    CHECK_MSG(e2e::SaveScreenshotOf(windows, folder + L"\\" + name), "could not save " + e2e::Utf8(name));
-}
-
 }  // namespace
 
 SCENARIO(demo_walkthrough) {
@@ -47,7 +42,7 @@ SCENARIO(demo_walkthrough) {
 
     e2e::Program program;
     CHECK_EQ(program.Text(kIdText1), std::wstring(L"3389"));
-    Screenshot({program.MainWindow()}, L"main-window.bmp");
+    e2e::SaveScreenshot({program.MainWindow()}, L"main-window.bmp");
 
     // Empty the field with a double-click, type the new port, click 修改.
     program.DoubleClick(kIdText2);
@@ -58,7 +53,7 @@ SCENARIO(demo_walkthrough) {
     const auto question = program.WaitForMessageBox();
     REQUIRE_MSG(question.has_value(), "修改 asked no question");
     CHECK_EQ(question->text, std::wstring(L"修改完成，确定重启吗？"));
-    Screenshot({program.MainWindow(), question->window}, L"restart-question.bmp");
+    e2e::SaveScreenshot({program.MainWindow(), question->window}, L"restart-question.bmp");
     program.Answer(*question, IDNO);
 
     ShowSettings("修改后 / after (restart declined):");
@@ -76,7 +71,6 @@ SCENARIO(demo_walkthrough) {
     HWND about = nullptr;
     REQUIRE_MSG(e2e::WaitUntil([&] { return (about = FindWindowW(kAboutWindowClass, nullptr)) != nullptr; }, 3000),
                 "关于程序 opened no About window");
-    Sleep(200);  // let it paint
-    Screenshot({about}, L"about-window.bmp");
+    e2e::SaveScreenshot({about}, L"about-window.bmp");
     PostMessageW(about, WM_CLOSE, 0, 0);
 }

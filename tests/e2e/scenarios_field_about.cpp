@@ -106,11 +106,17 @@ void SelectWholeField() {
 // Brings the main window to the front and waits until it lies above the About window at the centre of
 // control `id`: the foreground changes at once, the stacking order only once the program has acted on it.
 void RaiseMainOver(const Program& program, int id) {
-    program.BringToFront();
     RECT rect = {};
     GetWindowRect(program.Control(id), &rect);
     const POINT centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-    e2e::WaitUntil([&] { return GetAncestor(WindowFromPoint(centre), GA_ROOT) == program.MainWindow(); }, kSettleMs);
+    // Asked again while waiting: a window the program has only just shown can still take the front after
+    // the first request.
+    e2e::WaitUntil(
+        [&] {
+            program.BringToFront();
+            return GetAncestor(WindowFromPoint(centre), GA_ROOT) == program.MainWindow();
+        },
+        kSettleMs);
 }
 
 // Opens the About window and returns it; ends the scenario when none appears.

@@ -16,6 +16,7 @@
 #include "listener_ports.h"
 #include "probe.h"
 #include "program.h"
+#include "screenshot.h"
 #include "registry.h"
 #include "ui/control_ids.h"
 #include "ui/layout.h"
@@ -120,14 +121,6 @@ void CheckNoTextClipped(const WindowFacts& facts) {
     CHECK_EQ(ClippedTexts(facts), std::vector<std::string>{});
 }
 
-// A picture for the README and for a person to look at; converted to PNG by run.sh.
-void Screenshot(HWND window, const wchar_t* name) {
-    Sleep(300);  // the last paint reaches the screen
-    const std::wstring folder = DriverFolder() + L"screenshots";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    CHECK_MSG(SaveScreenshotOf({window}, folder + L"\\" + name), "could not save " + Utf8(name));
-}
-
 }  // namespace
 
 SCENARIO(text_fits_both_windows_96dpi) {
@@ -171,7 +164,7 @@ SCENARIO(main_window_at_144dpi) {
 
     program.BringToFront();
     program.WaitForFocus(kIdText2);
-    Screenshot(program.MainWindow(), L"main-window-144dpi.bmp");
+    SaveScreenshot({program.MainWindow()}, L"main-window-144dpi.bmp");
 }
 
 SCENARIO(about_window_at_144dpi) {
@@ -202,5 +195,5 @@ SCENARIO(about_window_at_144dpi) {
                        {kIdAboutLabel8, -18, false}});
     CheckNoTextClipped(facts);
 
-    Screenshot(about, L"about-window-144dpi.bmp");
+    SaveScreenshot({about}, L"about-window-144dpi.bmp");
 }

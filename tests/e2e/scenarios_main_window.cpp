@@ -3,6 +3,7 @@
 #include "listener_ports.h"
 #include "probe.h"
 #include "program.h"
+#include "screenshot.h"
 #include "ui/control_ids.h"
 #include "ui/layout.h"
 
@@ -136,8 +137,5 @@ SCENARIO(screenshot_main_window) {
     Program program;
     program.BringToFront();
     program.WaitForFocus(kIdText2);
-    Sleep(300);  // the caret and the last paint reach the screen
-    const std::wstring folder = DriverFolder() + L"screenshots";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    CHECK_MSG(program.SaveScreenshot(folder + L"\\main-window.bmp"), "could not capture the main window");
+    SaveScreenshot({program.MainWindow()}, L"main-window.bmp");
 }

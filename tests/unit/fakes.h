@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "ui/main_view.h"
+#include "port/main_view.h"
 
 namespace korvane::testing {
 

@@ -1,4 +1,5 @@
-// What the program's logic sees of the main window: the two port fields and the activity log.
+// What the change and start-up procedures see of the main window: the two port fields and the activity
+// log. The main window implements it; the unit tests stand in for it.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "ui/main_view.h"
+#include "port/main_view.h"
 
 namespace korvane {
 
