@@ -32,11 +32,4 @@ std::wstring SystemErrorText(HRESULT code) {
     return text;
 }
 
-// In Chinese (Simplified), the language of the program, where the system has its messages in it; otherwise
-// in the system's own language (language 0 searches the user's and the system's default languages).
-std::wstring FormatSystemMessage(DWORD code) {
-    const std::wstring chinese = FormatSystemMessageIn(code, MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
-    return chinese.empty() ? FormatSystemMessageIn(code, 0) : chinese;
-}
-
 }  // namespace korvane
