@@ -4,9 +4,18 @@
 
 namespace korvane {
 
-std::wstring DescribeFailure(const Status& status) {
-    std::wstring text = status.message;
+namespace {
+
+// System texts end in a line break (and sometimes a space) that has no place inside a message.
+std::wstring TrimmedEnd(std::wstring text) {
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::wstring DescribeFailure(const Status& status) {
+    std::wstring text = TrimmedEnd(status.message);
     if (status.code != 0) {
         wchar_t code[32];
         std::swprintf(code, sizeof code / sizeof code[0], L"（错误代码 0x%08X）", static_cast<unsigned>(status.code));
@@ -25,12 +34,8 @@ uint32_t AutomationExceptionCode(uint32_t scode, uint16_t wCode) {
 }
 
 std::wstring AutomationExceptionText(const std::wstring& description, const std::wstring& systemText) {
-    auto trimmed = [](std::wstring text) {
-        while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
-        return text;
-    };
-    const std::wstring own = trimmed(description);
-    const std::wstring system = trimmed(systemText);
+    const std::wstring own = TrimmedEnd(description);
+    const std::wstring system = TrimmedEnd(systemText);
     if (own.empty() || own == system) return system;
     if (system.empty()) return own;
     return own + L" " + system;

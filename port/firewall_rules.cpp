@@ -38,21 +38,20 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Scope>& 
     const std::wstring protocolName = protocol == kTcp ? L"TCP" : L"UDP";
     const std::size_t first = rules.size();
     for (const Scope& scope : scopes) {
-        FirewallRule rule;
-        rule.name = L"远程桌面端口 " + port + L" (" + protocolName + L")";
-        // Several scopes: each rule is named after the profiles it covers, and its addresses when two
+        // Several scopes: each rule is named after the profiles it covers, and its addresses too when two
         // scopes share the profiles.
+        std::wstring label = protocolName;
         if (scopes.size() > 1) {
-            rule.name.pop_back();
-            rule.name += L", " + ProfileNames(scope.profiles) + L")";
+            label += L", " + ProfileNames(scope.profiles);
             for (std::size_t i = first; i < rules.size(); ++i) {
                 if (rules[i].profiles == scope.profiles) {
-                    rule.name.pop_back();
-                    rule.name += L", " + scope.remoteAddresses + L")";
+                    label += L", " + scope.remoteAddresses;
                     break;
                 }
             }
         }
+        FirewallRule rule;
+        rule.name = L"远程桌面端口 " + port + L" (" + label + L")";
         rule.description = L"新的远程连接端口";
         rule.grouping = kOwnRuleGroup;
         rule.protocol = protocol;

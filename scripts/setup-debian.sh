@@ -6,9 +6,9 @@ set -euo pipefail
 
 packages=(
   cmake make g++ libgtest-dev             # host build and unit tests
-  clang libclang-rt-14-dev                # the unit tests under sanitizers, the fuzz targets (libFuzzer)
+  clang libclang-rt-14-dev                # the unit tests under sanitizers, the fuzz targets (libFuzzer),
+                                          # and a second compiler of the Windows program (check-sources.sh)
   g++-mingw-w64-x86-64-win32              # the Windows program
-  clang                                    # a second compiler for it (scripts/check-sources.sh)
   wine wine64 xvfb fonts-wqy-zenhei        # running it: Wine, a virtual display, Chinese glyphs
   imagemagick x11-utils                    # screenshots, checking for a display
   locales                                  # zh_CN.UTF-8: Wine's own buttons and texts in Chinese
