@@ -2,7 +2,8 @@
 # Checks of the program's sources beyond the main build, run by scripts/test.sh:
 #  1. every include points down: platform/ includes nothing of port/ or ui/, port/ nothing of ui/;
 #  2. a second compiler, Debian's clang targeting x86_64-w64-mingw32, builds the Windows program with
-#     -Wall -Wextra -Werror (build/clang), and that .exe plays the demo walk-through under Wine.
+#     -Wall -Wextra -Werror (build/clang); that .exe too imports only DLLs Windows takes from the system
+#     folder, and plays the demo walk-through under Wine.
 # The second step needs the test driver of build/win (scripts/build.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,4 +20,5 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build/clang -DCMAKE_TOOLCHAIN_FILE=cmake/clang-mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build/clang --target korvane -j "$jobs"
+bash tests/exe/check_imports.sh build/clang/Korvane远程端口修改工具V1.0.exe
 bash tests/e2e/run.sh build/clang/Korvane远程端口修改工具V1.0.exe build/win/tests/e2e/e2e_driver.exe demo_walkthrough

@@ -1,5 +1,6 @@
 #include "ui/dpi_win32.h"
 
+#include "platform/win32/system_library.h"
 #include "ui/layout.h"
 
 namespace korvane {
@@ -8,12 +9,6 @@ namespace {
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-
-template <typename Fn>
-Fn User32Function(const char* name) {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
-}
 
 int SystemDpi() {
     HDC screen = GetDC(nullptr);
@@ -25,7 +20,7 @@ int SystemDpi() {
 }  // namespace
 
 int WindowDpi(HWND window) {
-    const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    const auto getDpiForWindow = SystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
     if (getDpiForWindow && window) {
         const UINT dpi = getDpiForWindow(window);
         if (dpi != 0) return static_cast<int>(dpi);
@@ -34,7 +29,7 @@ int WindowDpi(HWND window) {
 }
 
 SIZE OuterSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu, int dpi) {
-    const auto adjustForDpi = User32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    const auto adjustForDpi = SystemFunction<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
     RECT rect = {0, 0, clientWidth, clientHeight};
     if (adjustForDpi) {
         adjustForDpi(&rect, style, hasMenu, exStyle, static_cast<UINT>(dpi));

@@ -2,26 +2,18 @@
 
 #include <windows.h>
 
+#include "platform/win32/system_library.h"
+
 namespace korvane {
-
-namespace {
-
-// Looked up at run time: Windows 7 without update KB2533623 lacks SetDefaultDllDirectories, and only
-// Windows 8 and later have SetProcessMitigationPolicy.
-template <typename Function>
-Function Kernel32Function(const char* name) {
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    return kernel32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name))) : nullptr;
-}
-
-}  // namespace
 
 void RestrictDllSearchToSystemFolder() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
     using SetProcessMitigationPolicyFunction = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
 
+    // Windows 7 without update KB2533623 lacks SetDefaultDllDirectories, and only Windows 8 and later have
+    // SetProcessMitigationPolicy.
     const auto setDefaultDllDirectories =
-        Kernel32Function<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
+        SystemFunction<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         // Without it the program's own folder stays first in the search; at least take the current folder
         // out of it and search the system folders before it.
@@ -31,7 +23,8 @@ void RestrictDllSearchToSystemFolder() {
 
     // Windows 10 and later: images in the system folder are preferred even to ones named by the loader,
     // and none is loaded from a network share. Older systems reject this policy, which leaves the above.
-    const auto setMitigationPolicy = Kernel32Function<SetProcessMitigationPolicyFunction>("SetProcessMitigationPolicy");
+    const auto setMitigationPolicy =
+        SystemFunction<SetProcessMitigationPolicyFunction>(L"kernel32.dll", "SetProcessMitigationPolicy");
     if (setMitigationPolicy) {
         PROCESS_MITIGATION_IMAGE_LOAD_POLICY policy = {};
         policy.NoRemoteImages = 1;
