@@ -50,15 +50,16 @@ public:
 };
 
 // A rule of the Windows Firewall (the firewall's own rule list, read by every Windows since Vista), with
-// every property the program sets or restores. The values given here are those of the program's own
-// rules: inbound, allow, enabled, for the Remote Desktop service only.
+// every property Windows keeps for it. The values given here are those of the program's own rules:
+// inbound, allow, enabled, for the Remote Desktop service only, and none of the optional settings.
 struct FirewallRule {
     std::wstring name;
     std::wstring description;
     std::wstring grouping;
-    int protocol = 6;         // 6 TCP, 17 UDP, 256 any
+    int protocol = 6;         // 6 TCP, 17 UDP, 1 ICMPv4, 58 ICMPv6, 256 any
     std::wstring localPorts;  // plain decimal, for instance "3390"; only for TCP and UDP
     std::wstring remotePorts = L"*";
+    std::wstring icmpTypesAndCodes;  // only for ICMP
     std::wstring localAddresses = L"*";
     std::wstring remoteAddresses = L"*";
     int direction = 1;  // inbound
@@ -68,12 +69,22 @@ struct FirewallRule {
     std::wstring applicationName = L"%SystemRoot%\\system32\\svchost.exe";
     std::wstring serviceName = L"TermService";
     std::wstring interfaceTypes = L"All";
-    bool edgeTraversal = false;
+    std::vector<std::wstring> interfaces;  // none: every interface
+    int edgeTraversalOptions = 0;          // NET_FW_EDGE_TRAVERSAL_TYPE: 0 deny, 1 allow, 2 and 3 defer
+    // Windows 8 and later only (INetFwRule3).
+    std::wstring localAppPackageId;
+    std::wstring localUserOwner;
+    std::wstring localUserAuthorizedList;
+    std::wstring remoteUserAuthorizedList;
+    std::wstring remoteMachineAuthorizedList;
+    int secureFlags = 0;  // NET_FW_AUTHENTICATE_TYPE: 0 none
 
     auto Fields() const {
-        return std::tie(name, description, grouping, protocol, localPorts, remotePorts, localAddresses, remoteAddresses,
-                        direction, action, enabled, profiles, applicationName, serviceName, interfaceTypes,
-                        edgeTraversal);
+        return std::tie(name, description, grouping, protocol, localPorts, remotePorts, icmpTypesAndCodes,
+                        localAddresses, remoteAddresses, direction, action, enabled, profiles, applicationName,
+                        serviceName, interfaceTypes, interfaces, edgeTraversalOptions, localAppPackageId,
+                        localUserOwner, localUserAuthorizedList, remoteUserAuthorizedList, remoteMachineAuthorizedList,
+                        secureFlags);
     }
     bool operator==(const FirewallRule& other) const { return Fields() == other.Fields(); }
 };
@@ -101,15 +112,27 @@ public:
     virtual Status RemoveRule(const std::wstring& name) = 0;
 };
 
-// Whether a TCP port is free for a listener, found by a trial listen of the program's own.
-struct PortAvailability {
-    enum class State { Free, InUse, Reserved };
-    State state = State::Free;
-    // For a port in use: the listening process and its image name ("svchost.exe"); 0 and empty when
-    // Windows does not tell.
-    uint32_t ownerProcessId = 0;
-    std::wstring ownerImage;
+// What an exclusive bind of a TCP port on the IPv4 and the IPv6 wildcard address found.
+enum class PortBind {
+    Free,
+    InUse,     // another socket uses the port: a listener, or only a connection (WSAEADDRINUSE)
+    Reserved,  // Windows refuses the port: an excluded range of Hyper-V, WSL or WinNAT (WSAEACCES)
 };
+
+// One row of the system's TCP listener tables (IPv4 and IPv6).
+struct TcpListener {
+    uint16_t port = 0;
+    uint32_t processId = 0;  // 0 when Windows does not tell
+};
+
+// The version of the running Windows, as the system reports it whatever the program's manifest says.
+struct WindowsVersion {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+};
+
+// A service's start type, in the Windows numbering (SERVICE_DISABLED).
+constexpr uint32_t kServiceDisabled = 4;
 
 // Message box styles and answers, in the Windows numbering.
 constexpr int kMessageOk = 0;
@@ -129,9 +152,17 @@ public:
     virtual std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) = 0;
     // Creates a new firewall policy object; on failure returns null and says why in `status`.
     virtual std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) = 0;
-    // Listens on `port` on the IPv4 and the IPv6 wildcard address with exclusive use, and closes again at
-    // once. A failure means the check could not be made.
-    virtual Status CheckListenPort(uint16_t port, PortAvailability& availability) = 0;
+    // Binds `port` on the IPv4 and the IPv6 wildcard address with exclusive use, without listening, and
+    // closes again at once. A failure means the check could not be made.
+    virtual Status TryExclusiveBind(uint16_t port, PortBind& result) = 0;
+    // Every TCP listener of the machine.
+    virtual Status ListTcpListeners(std::vector<TcpListener>& listeners) = 0;
+    // The process a service runs in; 0 when it does not run.
+    virtual Status ServiceProcess(const std::wstring& service, uint32_t& processId) = 0;
+    virtual Status ServiceStartType(const std::wstring& service, uint32_t& startType) = 0;
+    // The image name of a process ("svchost.exe"); empty when it cannot be found.
+    virtual std::wstring ProcessImageName(uint32_t processId) = 0;
+    virtual WindowsVersion Version() = 0;
     // Modal to the application; returns the button pressed (6 for Yes).
     virtual int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) = 0;
     // Starts `program` (a full path) with `arguments`, without waiting for it.

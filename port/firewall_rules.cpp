@@ -13,9 +13,10 @@ constexpr int kUdp = 17;
 struct Scope {
     int profiles;
     std::wstring remoteAddresses;
-    bool operator==(const Scope& other) const {
-        return profiles == other.profiles && remoteAddresses == other.remoteAddresses;
-    }
+    ListenerProgram program;
+
+    auto Fields() const { return std::tie(profiles, remoteAddresses, program.applicationName, program.serviceName); }
+    bool operator==(const Scope& other) const { return Fields() == other.Fields(); }
 };
 
 // The scopes of Windows' own enabled Remote Desktop listener rules for `protocol`, each once, in order.
@@ -25,7 +26,7 @@ std::vector<Scope> ListenerScopes(const std::vector<FirewallRule>& rules, int pr
         if (rule.grouping != kRemoteDesktopGroup || rule.protocol != protocol || rule.direction != 1 ||
             rule.action != 1 || !rule.enabled || rule.localPorts != L"3389")
             continue;
-        const Scope scope{rule.profiles, rule.remoteAddresses};
+        const Scope scope{rule.profiles, rule.remoteAddresses, {rule.applicationName, rule.serviceName}};
         bool known = false;
         for (const Scope& seen : scopes) known = known || seen == scope;
         if (!known) scopes.push_back(scope);
@@ -38,17 +39,19 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Scope>& 
     const std::wstring protocolName = protocol == kTcp ? L"TCP" : L"UDP";
     const std::size_t first = rules.size();
     for (const Scope& scope : scopes) {
-        // Several scopes: each rule is named after the profiles it covers, and its addresses too when two
-        // scopes share the profiles.
+        // Several scopes: each rule is named after the profiles it covers, its addresses too when two scopes
+        // share the profiles, and its program when they share those as well.
         std::wstring label = protocolName;
         if (scopes.size() > 1) {
             label += L", " + ProfileNames(scope.profiles);
+            bool sameProfiles = false, sameAddresses = false;
             for (std::size_t i = first; i < rules.size(); ++i) {
-                if (rules[i].profiles == scope.profiles) {
-                    label += L", " + scope.remoteAddresses;
-                    break;
-                }
+                if (rules[i].profiles != scope.profiles) continue;
+                sameProfiles = true;
+                sameAddresses = sameAddresses || rules[i].remoteAddresses == scope.remoteAddresses;
             }
+            if (sameProfiles) label += L", " + scope.remoteAddresses;
+            if (sameAddresses) label += L", " + scope.program.applicationName;
         }
         FirewallRule rule;
         rule.name = L"远程桌面端口 " + port + L" (" + label + L")";
@@ -58,6 +61,8 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Scope>& 
         rule.localPorts = port;
         rule.profiles = scope.profiles;
         rule.remoteAddresses = scope.remoteAddresses;
+        rule.applicationName = scope.program.applicationName;
+        rule.serviceName = scope.program.serviceName;
         rules.push_back(rule);
     }
 }
@@ -78,14 +83,20 @@ std::wstring ProfileNames(int profiles) {
     return names;
 }
 
+ListenerProgram RemoteDesktopListenerProgram(WindowsVersion version) {
+    if (version.major == 6 && version.minor <= 1) return {L"System", L""};
+    return {L"%SystemRoot%\\system32\\svchost.exe", L"TermService"};
+}
+
 std::vector<FirewallRule> FirewallRulesFor(const std::wstring& portText,
-                                           const std::vector<FirewallRule>& remoteDesktopRules) {
+                                           const std::vector<FirewallRule>& remoteDesktopRules,
+                                           const ListenerProgram& listener) {
     const std::wstring port = PortNumberText(portText);
     std::vector<Scope> tcp = ListenerScopes(remoteDesktopRules, kTcp);
     std::vector<Scope> udp = ListenerScopes(remoteDesktopRules, kUdp);
     if (tcp.empty()) tcp = udp;
     if (udp.empty()) udp = tcp;
-    if (tcp.empty()) tcp = udp = {Scope{0x7FFFFFFF, L"*"}};
+    if (tcp.empty()) tcp = udp = {Scope{0x7FFFFFFF, L"*", listener}};
     std::vector<FirewallRule> rules;
     AddRules(port, kTcp, tcp, rules);
     AddRules(port, kUdp, udp, rules);

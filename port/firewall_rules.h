@@ -18,13 +18,25 @@ inline const std::wstring kOwnRuleGroup = L"Korvane远程端口修改工具";
 // "域、专用、公用" for the profiles set in a NET_FW_PROFILE_TYPE2 mask.
 std::wstring ProfileNames(int profiles);
 
-// The rules that open `portText` (plain digits, 1 to 65535): TCP, then UDP. Each copies its profiles and
-// remote addresses from Windows' own enabled listener rules for that protocol (inbound allow rules on port
-// 3389 in the Remote Desktop group), one rule per distinct scope. A protocol without such a rule takes the
-// other protocol's scopes, so that opening it never widens who may connect; with none at all, a rule is
-// open to every profile and address.
+// The program and service a rule must name to match Remote Desktop's listener.
+struct ListenerProgram {
+    std::wstring applicationName;
+    std::wstring serviceName;
+};
+
+// What Windows' own listener rule names on this Windows: on Windows 7 and Server 2008 R2 (6.1) the
+// listener runs in the kernel, "System" and no service; from Windows 8 and Server 2012 on it runs in the
+// Remote Desktop service. An unknown version counts as a current one.
+ListenerProgram RemoteDesktopListenerProgram(WindowsVersion version);
+
+// The rules that open `portText` (plain digits, 1 to 65535): TCP, then UDP. Each copies its scope from
+// Windows' own enabled listener rules for that protocol (inbound allow rules on port 3389 in the Remote
+// Desktop group): profiles, remote addresses, program and service, one rule per distinct scope. A protocol
+// without such a rule takes the other protocol's scopes, so that opening it never widens who may connect;
+// with none at all, a rule is open to every profile and address and names `listener`.
 std::vector<FirewallRule> FirewallRulesFor(const std::wstring& portText,
-                                           const std::vector<FirewallRule>& remoteDesktopRules);
+                                           const std::vector<FirewallRule>& remoteDesktopRules,
+                                           const ListenerProgram& listener);
 
 // Making the rules as one step of the change: a rule of the same name is read first, so that Undo can give
 // it back every property it had; a rule that did not exist is removed again.

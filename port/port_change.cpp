@@ -130,7 +130,8 @@ void RunPortChange(Platform& platform, MainView& view) {
             AppendLogLine(view, L"未能读取 Windows 自带的远程桌面防火墙规则：" + DescribeFailure(status) +
                                     L"，新规则对所有网络和远程地址开放");
         }
-        rules = std::make_unique<FirewallRulesChange>(*firewall, FirewallRulesFor(port, remoteDesktopRules));
+        const ListenerProgram listener = RemoteDesktopListenerProgram(platform.Version());
+        rules = std::make_unique<FirewallRulesChange>(*firewall, FirewallRulesFor(port, remoteDesktopRules, listener));
         status = rules->Apply();
         if (!status) {
             Rollback rollback;

@@ -15,44 +15,85 @@ std::wstring Question(const std::wstring& cause, const std::wstring& consequence
     return cause + L"\r\n\r\n" + consequence + L"\r\n\r\n建议：" + advice + L"\r\n\r\n是否仍要修改？";
 }
 
-std::wstring Owner(const PortAvailability& use) {
-    if (use.ownerProcessId == 0) return L"另一个程序";
-    const std::wstring image = use.ownerImage.empty() ? L"未知程序" : use.ownerImage;
-    return L"程序 " + image + L"（进程 ID " + std::to_wstring(use.ownerProcessId) + L"）";
+// The service Remote Desktop listens in (a svchost.exe); on Windows 7 its listener belongs to the kernel.
+const std::wstring kRemoteDesktopService = L"TermService";
+const std::wstring kFirewallService = L"MpsSvc";
+
+std::wstring Owner(Platform& platform, uint32_t processId) {
+    if (processId == 0) return L"另一个程序";
+    std::wstring image = platform.ProcessImageName(processId);
+    if (image.empty()) image = L"未知程序";
+    return L"程序 " + image + L"（进程 ID " + std::to_wstring(processId) + L"）";
+}
+
+void ReportInUse(Platform& platform, const std::wstring& port, uint32_t processId, ReachabilityFindings& findings) {
+    const std::wstring owner = Owner(platform, processId);
+    findings.risks.push_back(
+        {Question(L"新端口 " + port + L" 已被" + owner + L"占用，重启后远程桌面无法在这个端口上监听。",
+                  Consequence(port), L"选择“否”，改用其他端口；或先停止占用这个端口的程序。"),
+         L"修改已取消：端口 " + port + L" 已被" + owner + L"占用"});
+}
+
+void ReportReserved(const std::wstring& port, ReachabilityFindings& findings) {
+    findings.risks.push_back(
+        {Question(L"新端口 " + port +
+                      L" 已被系统保留（Hyper-V、WSL 或 WinNAT 排除的端口范围），重启后远程桌面无法在这个端口上监听。",
+                  Consequence(port),
+                  L"选择“否”，改用不在保留范围内的端口（保留范围可用命令 netsh interface ipv4 show "
+                  L"excludedportrange protocol=tcp 查看）。"),
+         L"修改已取消：端口 " + port + L" 已被系统保留"});
+}
+
+// The port could not be bound: only a program listening on it keeps it after the restart. Remote Desktop's
+// own listener is none (the administrator goes back to the port it still listens on until the restart).
+void CheckPortUser(Platform& platform, const std::wstring& port, ReachabilityFindings& findings) {
+    const std::wstring unchecked = L"未能检查端口 " + port + L" 是否可用：";
+    std::vector<TcpListener> listeners;
+    const Status status = platform.ListTcpListeners(listeners);
+    if (!status) {
+        findings.uncheckedLines.push_back(unchecked + L"端口正被使用，但无法读取 TCP 监听表，" +
+                                          DescribeFailure(status));
+        return;
+    }
+    uint32_t remoteDesktop = 0;
+    if (!platform.ServiceProcess(kRemoteDesktopService, remoteDesktop)) remoteDesktop = 0;
+    const uint16_t number = static_cast<uint16_t>(std::stoul(port));
+    bool listened = false;
+    for (const TcpListener& listener : listeners) {
+        if (listener.port != number) continue;
+        listened = true;
+        if (remoteDesktop != 0 && listener.processId == remoteDesktop) continue;
+        return ReportInUse(platform, port, listener.processId, findings);
+    }
+    if (!listened) {
+        findings.uncheckedLines.push_back(unchecked +
+                                          L"端口正被网络连接使用，但没有程序在其上监听，这些连接在重启后不再占用它");
+    }
 }
 
 void CheckPort(Platform& platform, const std::wstring& port, ReachabilityFindings& findings) {
-    PortAvailability use;
-    const Status status = platform.CheckListenPort(static_cast<uint16_t>(std::stoul(port)), use);
+    PortBind bind = PortBind::Free;
+    const Status status = platform.TryExclusiveBind(static_cast<uint16_t>(std::stoul(port)), bind);
     if (!status) {
         findings.uncheckedLines.push_back(L"未能检查端口 " + port + L" 是否可用：" + DescribeFailure(status));
         return;
     }
-    if (use.state == PortAvailability::State::InUse) {
-        const std::wstring owner = Owner(use);
-        findings.risks.push_back(
-            {Question(L"新端口 " + port + L" 已被" + owner + L"占用，重启后远程桌面无法在这个端口上监听。",
-                      Consequence(port), L"选择“否”，改用其他端口；或先停止占用这个端口的程序。"),
-             L"修改已取消：端口 " + port + L" 已被" + owner + L"占用"});
-    } else if (use.state == PortAvailability::State::Reserved) {
-        findings.risks.push_back(
-            {Question(
-                 L"新端口 " + port +
-                     L" 已被系统保留（Hyper-V、WSL 或 WinNAT 排除的端口范围），重启后远程桌面无法在这个端口上监听。",
-                 Consequence(port),
-                 L"选择“否”，改用不在保留范围内的端口（保留范围可用命令 netsh interface ipv4 show "
-                 L"excludedportrange protocol=tcp 查看）。"),
-             L"修改已取消：端口 " + port + L" 已被系统保留"});
-    }
+    if (bind == PortBind::Reserved) ReportReserved(port, findings);
+    if (bind == PortBind::InUse) CheckPortUser(platform, port, findings);
 }
 
 bool IsServiceDown(uint32_t code) {
     return code == kFirewallServiceStopped || code == kFirewallServiceDisabled;
 }
 
-void ReportServiceDown(uint32_t code, const std::wstring& port, ReachabilityFindings& findings) {
-    const std::wstring service = code == kFirewallServiceDisabled ? L"Windows 防火墙服务（MpsSvc）已被禁用"
-                                                                  : L"Windows 防火墙服务（MpsSvc）没有运行";
+// The firewall's objects answer the same while its service is stopped and while it is disabled: the
+// service's start type tells the two apart.
+void ReportServiceDown(Platform& platform, uint32_t code, const std::wstring& port, ReachabilityFindings& findings) {
+    uint32_t startType = 0;
+    const bool disabled = code == kFirewallServiceDisabled ||
+                          (platform.ServiceStartType(kFirewallService, startType) && startType == kServiceDisabled);
+    const std::wstring service =
+        disabled ? L"Windows 防火墙服务（MpsSvc）已被禁用" : L"Windows 防火墙服务（MpsSvc）没有运行";
     findings.firewallUnavailable = true;
     findings.noRuleLine = L"未添加防火墙规则：" + service + L"，请在本机使用的防火墙中放行端口 " + port;
     findings.risks.push_back(
@@ -64,17 +105,17 @@ void ReportServiceDown(uint32_t code, const std::wstring& port, ReachabilityFind
          L"修改已取消：" + service + L"，无法添加防火墙规则"});
 }
 
-void CheckFirewall(FirewallPolicy* firewall, const Status& firewallStatus, const std::wstring& port,
+void CheckFirewall(Platform& platform, FirewallPolicy* firewall, const Status& firewallStatus, const std::wstring& port,
                    ReachabilityFindings& findings) {
     if (!firewall) {
         // Any other reason is reported, and refuses the change, where the rule is added.
-        if (IsServiceDown(firewallStatus.code)) ReportServiceDown(firewallStatus.code, port, findings);
+        if (IsServiceDown(firewallStatus.code)) ReportServiceDown(platform, firewallStatus.code, port, findings);
         return;
     }
     FirewallLocalPolicy state;
     const Status status = firewall->LocalPolicyState(state);
     if (!status) {
-        if (IsServiceDown(status.code)) return ReportServiceDown(status.code, port, findings);
+        if (IsServiceDown(status.code)) return ReportServiceDown(platform, status.code, port, findings);
         findings.uncheckedLines.push_back(L"未能检查 Windows 防火墙是否应用本机规则：" + DescribeFailure(status));
         return;
     }
@@ -102,7 +143,7 @@ ReachabilityFindings CheckReachability(Platform& platform, FirewallPolicy* firew
     ReachabilityFindings findings;
     // Remote Desktop itself listens on the port it uses now: writing it again only repairs the rest.
     if (!isCurrentPort) CheckPort(platform, port, findings);
-    CheckFirewall(firewall, firewallStatus, port, findings);
+    CheckFirewall(platform, firewall, firewallStatus, port, findings);
     return findings;
 }
 

@@ -1,7 +1,7 @@
 // Before anything is written: will Remote Desktop be reachable on the new port after the restart? Three
-// conditions make it unreachable although every write succeeds: the port is taken (by another listener,
-// or reserved by Windows), the firewall will not apply a rule added here (Group Policy, or all inbound
-// traffic blocked), and the Windows Firewall service does not answer at all.
+// conditions make it unreachable although every write succeeds: the port is taken (another program listens
+// on it, or Windows reserves it), the firewall will not apply a rule added here (Group Policy, or all
+// inbound traffic blocked), and the Windows Firewall service does not answer at all.
 #pragma once
 
 #include <string>
@@ -30,7 +30,8 @@ inline const std::wstring kRiskTitle = L"警告";
 constexpr int kRiskQuestionStyle = kMessageYesNo | kMessageWarning | kMessageSecondButtonDefault;
 
 // Checks the port (unless Remote Desktop uses it now), then the firewall's local policy, then whether the
-// firewall answers. `firewall` is null when the policy object could not be created, `firewallStatus`
+// firewall answers. A port counts as taken only when a program listens on it: connections that merely use
+// it end with the restart. `firewall` is null when the policy object could not be created, `firewallStatus`
 // saying why. `port` is the port's plain decimal text, from 1 to 65535.
 ReachabilityFindings CheckReachability(Platform& platform, FirewallPolicy* firewall, const Status& firewallStatus,
                                        const std::wstring& port, bool isCurrentPort);

@@ -6,6 +6,7 @@
 #include <initguid.h>
 #include <netfw.h>
 
+#include "platform/firewall_rule_writes.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/scoped.h"
 
@@ -15,72 +16,209 @@ namespace {
 
 // What INetFwRules::Item answers for a name no rule has.
 constexpr HRESULT kRuleNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+// NET_FW_EDGE_TRAVERSAL_TYPE, which mingw-w64's netfw.h does not name.
+constexpr long kEdgeTraversalDeny = 0;
+constexpr long kEdgeTraversalAllow = 1;
 
-// Gives `target` every setting of `rule` but its name, so that a rule edited by hand keeps nothing of its
-// own. Protocol goes first: the firewall accepts ports only on a rule whose protocol has ports (TCP or UDP).
-Status ApplySettings(INetFwRule* target, const FirewallRule& rule) {
-    const auto put = [&](HRESULT (STDMETHODCALLTYPE INetFwRule::*setter)(BSTR), const std::wstring& value) {
-        // A text the rule is not to have goes as none: Windows refuses some empty texts.
-        const Bstr text(value.empty() ? nullptr : value.c_str());
-        return (target->*setter)(text.Get());
-    };
-    HRESULT hr = target->put_Protocol(rule.protocol);
-    if (SUCCEEDED(hr) && (rule.protocol == NET_FW_IP_PROTOCOL_TCP || rule.protocol == NET_FW_IP_PROTOCOL_UDP)) {
-        hr = put(&INetFwRule::put_LocalPorts, rule.localPorts);
-        if (SUCCEEDED(hr)) hr = put(&INetFwRule::put_RemotePorts, rule.remotePorts);
-    }
-    if (SUCCEEDED(hr)) hr = put(&INetFwRule::put_LocalAddresses, rule.localAddresses);
-    if (SUCCEEDED(hr)) hr = put(&INetFwRule::put_RemoteAddresses, rule.remoteAddresses);
-    if (SUCCEEDED(hr)) hr = target->put_Direction(static_cast<NET_FW_RULE_DIRECTION>(rule.direction));
-    if (SUCCEEDED(hr)) hr = target->put_Action(static_cast<NET_FW_ACTION>(rule.action));
-    if (SUCCEEDED(hr)) hr = target->put_Profiles(rule.profiles);
-    if (SUCCEEDED(hr)) hr = put(&INetFwRule::put_ApplicationName, rule.applicationName);
-    if (SUCCEEDED(hr)) hr = put(&INetFwRule::put_ServiceName, rule.serviceName);
-    if (SUCCEEDED(hr)) hr = put(&INetFwRule::put_InterfaceTypes, rule.interfaceTypes);
-    if (SUCCEEDED(hr)) hr = target->put_EdgeTraversal(rule.edgeTraversal ? VARIANT_TRUE : VARIANT_FALSE);
-    if (SUCCEEDED(hr)) hr = put(&INetFwRule::put_Description, rule.description);
-    if (SUCCEEDED(hr)) hr = put(&INetFwRule::put_Grouping, rule.grouping);
-    // Last, and set every time: a new rule object starts out disabled.
-    if (SUCCEEDED(hr)) hr = target->put_Enabled(rule.enabled ? VARIANT_TRUE : VARIANT_FALSE);
-    return SUCCEEDED(hr) ? Status::Ok() : FailureFromHresult(hr);
+// A text the rule is not to have goes as none: Windows refuses some empty texts.
+template <typename Rule, typename Setter>
+HRESULT PutText(Rule* target, Setter setter, const std::wstring& value) {
+    const Bstr text(value.empty() ? nullptr : value.c_str());
+    return (target->*setter)(text.Get());
 }
 
-// Every property of `source` that ApplySettings sets, and its name. A text property the rule does not
-// have comes back empty.
-HRESULT ReadSettings(INetFwRule* source, FirewallRule& rule) {
-    const auto get = [&](HRESULT (STDMETHODCALLTYPE INetFwRule::*getter)(BSTR*), std::wstring& value) {
-        Bstr text;
-        const HRESULT hr = (source->*getter)(text.Put());
-        value = text.Get() ? std::wstring(text.Get(), SysStringLen(text.Get())) : std::wstring();
-        return hr;
+// A text property the rule does not have comes back empty.
+template <typename Rule, typename Getter>
+HRESULT GetText(Rule* source, Getter getter, std::wstring& value) {
+    Bstr text;
+    const HRESULT hr = (source->*getter)(text.Put());
+    value = SUCCEEDED(hr) && text.Get() ? std::wstring(text.Get(), SysStringLen(text.Get())) : std::wstring();
+    return hr;
+}
+
+// A property this firewall does not have (E_NOTIMPL): the rule is read and written without it.
+HRESULT Optional(HRESULT hr) {
+    return hr == E_NOTIMPL ? S_OK : hr;
+}
+
+// The interfaces a rule is limited to: a VARIANT holding an array of names, or nothing for every interface.
+HRESULT ReadInterfaces(INetFwRule* source, std::vector<std::wstring>& names) {
+    names.clear();
+    Variant value;
+    const HRESULT hr = source->get_Interfaces(value.Get());
+    if (FAILED(hr)) return hr;
+    if (!(value.Ref().vt & VT_ARRAY) || !value.Ref().parray) return S_OK;
+    SAFEARRAY* array = value.Ref().parray;
+    LONG lower = 0, upper = -1;
+    SafeArrayGetLBound(array, 1, &lower);
+    SafeArrayGetUBound(array, 1, &upper);
+    for (LONG i = lower; i <= upper; ++i) {
+        Variant item;
+        if (FAILED(SafeArrayGetElement(array, &i, item.Get()))) continue;
+        if (item.Ref().vt == VT_BSTR && item.Ref().bstrVal) names.push_back(item.Ref().bstrVal);
+    }
+    return S_OK;
+}
+
+HRESULT WriteInterfaces(INetFwRule* target, const std::vector<std::wstring>& names) {
+    Variant value;
+    if (!names.empty()) {
+        SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(names.size()));
+        if (!array) return E_OUTOFMEMORY;
+        value.Get()->vt = VT_ARRAY | VT_VARIANT;
+        value.Get()->parray = array;
+        for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i) {
+            Variant item(names[static_cast<std::size_t>(i)].c_str());
+            const HRESULT hr = SafeArrayPutElement(array, &i, item.Get());
+            if (FAILED(hr)) return hr;
+        }
+    }
+    return target->put_Interfaces(value.Ref());
+}
+
+// The settings of Windows 8's INetFwRule3, and the edge traversal options of Windows 7's INetFwRule2,
+// where the rule has them.
+HRESULT ReadNewerSettings(INetFwRule* source, FirewallRule& rule) {
+    VARIANT_BOOL edgeTraversal = VARIANT_FALSE;
+    HRESULT hr = source->get_EdgeTraversal(&edgeTraversal);
+    if (FAILED(hr)) return hr;
+    rule.edgeTraversalOptions = edgeTraversal != VARIANT_FALSE ? kEdgeTraversalAllow : kEdgeTraversalDeny;
+    ComPtr<INetFwRule2> rule2;
+    if (FAILED(source->QueryInterface(IID_INetFwRule2, rule2.PutVoid()))) return S_OK;
+    long options = 0;
+    hr = rule2->get_EdgeTraversalOptions(&options);
+    if (FAILED(hr)) return hr;
+    rule.edgeTraversalOptions = static_cast<int>(options);
+
+    ComPtr<INetFwRule3> rule3;
+    if (FAILED(source->QueryInterface(IID_INetFwRule3, rule3.PutVoid()))) return S_OK;
+    long secureFlags = 0;
+    hr = GetText(rule3.Get(), &INetFwRule3::get_LocalAppPackageId, rule.localAppPackageId);
+    if (SUCCEEDED(hr)) hr = GetText(rule3.Get(), &INetFwRule3::get_LocalUserOwner, rule.localUserOwner);
+    if (SUCCEEDED(hr))
+        hr = GetText(rule3.Get(), &INetFwRule3::get_LocalUserAuthorizedList, rule.localUserAuthorizedList);
+    if (SUCCEEDED(hr))
+        hr = GetText(rule3.Get(), &INetFwRule3::get_RemoteUserAuthorizedList, rule.remoteUserAuthorizedList);
+    if (SUCCEEDED(hr))
+        hr = GetText(rule3.Get(), &INetFwRule3::get_RemoteMachineAuthorizedList, rule.remoteMachineAuthorizedList);
+    if (SUCCEEDED(hr)) hr = rule3->get_SecureFlags(&secureFlags);
+    rule.secureFlags = static_cast<int>(secureFlags);
+    return hr;
+}
+
+// Edge traversal, and what only INetFwRule3 has. Those optional settings are written only where they differ
+// from what the rule holds, so a rule of ours never depends on how a Windows takes "none" for them.
+HRESULT WriteNewerSettings(INetFwRule* target, const FirewallRule& rule, const FirewallRule& current) {
+    ComPtr<INetFwRule2> rule2;
+    if (FAILED(target->QueryInterface(IID_INetFwRule2, rule2.PutVoid()))) {
+        return target->put_EdgeTraversal(rule.edgeTraversalOptions == kEdgeTraversalAllow ? VARIANT_TRUE
+                                                                                          : VARIANT_FALSE);
+    }
+    HRESULT hr = rule2->put_EdgeTraversalOptions(rule.edgeTraversalOptions);
+    ComPtr<INetFwRule3> rule3;
+    if (FAILED(hr) || FAILED(target->QueryInterface(IID_INetFwRule3, rule3.PutVoid()))) return hr;
+    const struct {
+        const std::wstring FirewallRule::*field;
+        HRESULT (STDMETHODCALLTYPE INetFwRule3::*setter)(BSTR);
+    } texts[] = {
+        {&FirewallRule::localAppPackageId, &INetFwRule3::put_LocalAppPackageId},
+        {&FirewallRule::localUserOwner, &INetFwRule3::put_LocalUserOwner},
+        {&FirewallRule::localUserAuthorizedList, &INetFwRule3::put_LocalUserAuthorizedList},
+        {&FirewallRule::remoteUserAuthorizedList, &INetFwRule3::put_RemoteUserAuthorizedList},
+        {&FirewallRule::remoteMachineAuthorizedList, &INetFwRule3::put_RemoteMachineAuthorizedList},
     };
+    for (const auto& text : texts) {
+        if (SUCCEEDED(hr) && rule.*text.field != current.*text.field)
+            hr = PutText(rule3.Get(), text.setter, rule.*text.field);
+    }
+    if (SUCCEEDED(hr) && rule.secureFlags != current.secureFlags) hr = rule3->put_SecureFlags(rule.secureFlags);
+    return hr;
+}
+
+// Every property of `source`, and its name. A text property the rule does not have comes back empty.
+HRESULT ReadSettings(INetFwRule* source, FirewallRule& rule) {
     long protocol = 0, profiles = 0;
     NET_FW_RULE_DIRECTION direction = NET_FW_RULE_DIR_IN;
     NET_FW_ACTION action = NET_FW_ACTION_ALLOW;
-    VARIANT_BOOL enabled = VARIANT_FALSE, edgeTraversal = VARIANT_FALSE;
-    HRESULT hr = get(&INetFwRule::get_Name, rule.name);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_Description, rule.description);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_Grouping, rule.grouping);
+    VARIANT_BOOL enabled = VARIANT_FALSE;
+    HRESULT hr = GetText(source, &INetFwRule::get_Name, rule.name);
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_Description, rule.description);
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_Grouping, rule.grouping);
     if (SUCCEEDED(hr)) hr = source->get_Protocol(&protocol);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_LocalPorts, rule.localPorts);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_RemotePorts, rule.remotePorts);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_LocalAddresses, rule.localAddresses);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_RemoteAddresses, rule.remoteAddresses);
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_LocalPorts, rule.localPorts);
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_RemotePorts, rule.remotePorts);
+    if (SUCCEEDED(hr)) hr = Optional(GetText(source, &INetFwRule::get_IcmpTypesAndCodes, rule.icmpTypesAndCodes));
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_LocalAddresses, rule.localAddresses);
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_RemoteAddresses, rule.remoteAddresses);
     if (SUCCEEDED(hr)) hr = source->get_Direction(&direction);
     if (SUCCEEDED(hr)) hr = source->get_Action(&action);
     if (SUCCEEDED(hr)) hr = source->get_Enabled(&enabled);
     if (SUCCEEDED(hr)) hr = source->get_Profiles(&profiles);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_ApplicationName, rule.applicationName);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_ServiceName, rule.serviceName);
-    if (SUCCEEDED(hr)) hr = get(&INetFwRule::get_InterfaceTypes, rule.interfaceTypes);
-    if (SUCCEEDED(hr)) hr = source->get_EdgeTraversal(&edgeTraversal);
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_ApplicationName, rule.applicationName);
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_ServiceName, rule.serviceName);
+    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_InterfaceTypes, rule.interfaceTypes);
+    if (SUCCEEDED(hr)) hr = Optional(ReadInterfaces(source, rule.interfaces));
+    if (SUCCEEDED(hr)) hr = ReadNewerSettings(source, rule);
     rule.protocol = static_cast<int>(protocol);
     rule.direction = direction;
     rule.action = action;
     rule.enabled = enabled != VARIANT_FALSE;
     rule.profiles = static_cast<int>(profiles);
-    rule.edgeTraversal = edgeTraversal != VARIANT_FALSE;
     return hr;
+}
+
+HRESULT WriteSettings(INetFwRule* target, const FirewallRule& rule, const FirewallRule& current) {
+    HRESULT hr = PutText(target, &INetFwRule::put_LocalAddresses, rule.localAddresses);
+    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_RemoteAddresses, rule.remoteAddresses);
+    if (SUCCEEDED(hr)) hr = target->put_Direction(static_cast<NET_FW_RULE_DIRECTION>(rule.direction));
+    if (SUCCEEDED(hr)) hr = target->put_Action(static_cast<NET_FW_ACTION>(rule.action));
+    if (SUCCEEDED(hr)) hr = target->put_Profiles(rule.profiles);
+    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_ApplicationName, rule.applicationName);
+    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_ServiceName, rule.serviceName);
+    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_InterfaceTypes, rule.interfaceTypes);
+    if (SUCCEEDED(hr) && rule.interfaces != current.interfaces) hr = WriteInterfaces(target, rule.interfaces);
+    if (SUCCEEDED(hr)) hr = WriteNewerSettings(target, rule, current);
+    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_Description, rule.description);
+    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_Grouping, rule.grouping);
+    return hr;
+}
+
+// Gives `target` every setting of `rule` but its name, so that a rule edited by hand keeps nothing of its
+// own, in the order in which the firewall accepts them one by one.
+Status ApplySettings(INetFwRule* target, const FirewallRule& rule) {
+    FirewallRule current;
+    HRESULT hr = ReadSettings(target, current);
+    for (const RuleWrite write : RuleWriteOrder(current.protocol, rule.protocol)) {
+        if (FAILED(hr)) break;
+        switch (write) {
+            // "*" is any port, and any ICMP type: the rule then holds none of its own.
+            case RuleWrite::ClearPorts:
+                hr = PutText(target, &INetFwRule::put_LocalPorts, L"*");
+                if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_RemotePorts, L"*");
+                break;
+            case RuleWrite::ClearIcmpTypes:
+                hr = PutText(target, &INetFwRule::put_IcmpTypesAndCodes, L"*");
+                break;
+            case RuleWrite::Protocol:
+                hr = target->put_Protocol(rule.protocol);
+                break;
+            case RuleWrite::Ports:
+                hr = PutText(target, &INetFwRule::put_LocalPorts, rule.localPorts);
+                if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_RemotePorts, rule.remotePorts);
+                break;
+            case RuleWrite::IcmpTypes:
+                hr = PutText(target, &INetFwRule::put_IcmpTypesAndCodes, rule.icmpTypesAndCodes);
+                break;
+            case RuleWrite::Settings:
+                hr = WriteSettings(target, rule, current);
+                break;
+            case RuleWrite::Enabled:
+                // Set every time: a new rule object starts out disabled.
+                hr = target->put_Enabled(rule.enabled ? VARIANT_TRUE : VARIANT_FALSE);
+                break;
+        }
+    }
+    return SUCCEEDED(hr) ? Status::Ok() : FailureFromHresult(hr);
 }
 
 class WindowsFirewallPolicy final : public FirewallPolicy {

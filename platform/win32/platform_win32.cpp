@@ -4,8 +4,9 @@
 
 #include "platform/win32/dispatch.h"
 #include "platform/win32/firewall_win32.h"
-#include "platform/win32/listen_port_win32.h"
+#include "platform/win32/port_use_win32.h"
 #include "platform/win32/script_shell_win32.h"
+#include "platform/win32/system_info_win32.h"
 
 namespace korvane {
 
@@ -17,8 +18,28 @@ std::unique_ptr<FirewallPolicy> Win32Platform::CreateFirewallPolicy(Status& stat
     return CreateWindowsFirewallPolicy(status);
 }
 
-Status Win32Platform::CheckListenPort(uint16_t port, PortAvailability& availability) {
-    return CheckWindowsListenPort(port, availability);
+Status Win32Platform::TryExclusiveBind(uint16_t port, PortBind& result) {
+    return TryExclusiveBindWindows(port, result);
+}
+
+Status Win32Platform::ListTcpListeners(std::vector<TcpListener>& listeners) {
+    return ListTcpListenersWindows(listeners);
+}
+
+Status Win32Platform::ServiceProcess(const std::wstring& service, uint32_t& processId) {
+    return ServiceProcessWindows(service, processId);
+}
+
+Status Win32Platform::ServiceStartType(const std::wstring& service, uint32_t& startType) {
+    return ServiceStartTypeWindows(service, startType);
+}
+
+std::wstring Win32Platform::ProcessImageName(uint32_t processId) {
+    return ProcessImageNameWindows(processId);
+}
+
+WindowsVersion Win32Platform::Version() {
+    return WindowsVersionNow();
 }
 
 int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {

@@ -17,7 +17,12 @@ public:
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
     Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
     std::wstring SystemDirectory() override;
-    Status CheckListenPort(uint16_t port, PortAvailability& availability) override;
+    Status TryExclusiveBind(uint16_t port, PortBind& result) override;
+    Status ListTcpListeners(std::vector<TcpListener>& listeners) override;
+    Status ServiceProcess(const std::wstring& service, uint32_t& processId) override;
+    Status ServiceStartType(const std::wstring& service, uint32_t& startType) override;
+    std::wstring ProcessImageName(uint32_t processId) override;
+    WindowsVersion Version() override;
 
 private:
     HWND owner_ = nullptr;

@@ -1,15 +1,13 @@
-#include "platform/win32/listen_port_win32.h"
+#include "platform/win32/port_use_win32.h"
 
 // winsock2.h before windows.h, or windows.h brings in the old winsock.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <iphlpapi.h>
-#include <tlhelp32.h>
-
-#include <vector>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/system_library.h"
 
 namespace korvane {
 
@@ -48,13 +46,14 @@ Status SocketFailure(int error) {
     return FailureFromHresult(HRESULT_FROM_WIN32(static_cast<DWORD>(error)));
 }
 
-// Listens on the wildcard address of `family`. Sets `bindError` to the error of a refused bind (the port
-// is taken or reserved); a failure of anything else means the check could not be made.
-Status TryListen(int family, uint16_t port, int& bindError) {
+// Binds the wildcard address of `family`. Sets `bindError` to the error of a refused bind (the port is
+// used or reserved); a failure of anything else means the check could not be made.
+Status TryBind(int family, uint16_t port, int& bindError) {
     bindError = 0;
     Socket socket(::socket(family, SOCK_STREAM, IPPROTO_TCP));
     if (socket.Get() == INVALID_SOCKET) return SocketFailure(WSAGetLastError());
-    // Exclusive use, as Remote Desktop listens: a listener that merely shares the address is found too.
+    // Exclusive use, as Remote Desktop listens: any socket on the port refuses it, even one that would
+    // share the address.
     BOOL on = TRUE;
     if (setsockopt(socket.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on) != 0)
         return SocketFailure(WSAGetLastError());
@@ -76,8 +75,7 @@ Status TryListen(int family, uint16_t port, int& bindError) {
         v6->sin6_addr = in6addr_any;
         length = sizeof *v6;
     }
-    if (bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
-        listen(socket.Get(), SOMAXCONN) != 0) {
+    if (bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         const int error = WSAGetLastError();
         if (error != WSAEADDRINUSE && error != WSAEACCES) return SocketFailure(error);
         bindError = error;
@@ -85,76 +83,67 @@ Status TryListen(int family, uint16_t port, int& bindError) {
     return Status::Ok();
 }
 
-// The process that listens on `port`, from the system's TCP listener table; 0 when it is not listed or
-// Windows does not tell (Wine answers 0 for every owner).
-DWORD ListenerProcess(int family, uint16_t port) {
-    ULONG size = 0;
-    std::vector<unsigned char> table;
+using GetExtendedTcpTableFunction = DWORD(WINAPI*)(PVOID, PDWORD, BOOL, ULONG, TCP_TABLE_CLASS, ULONG);
+
+// The listener table of one address family, as GetExtendedTcpTable fills it.
+Status ReadListenerTable(GetExtendedTcpTableFunction getTable, ULONG family, std::vector<unsigned char>& table) {
+    DWORD size = 0;
     DWORD result = ERROR_INSUFFICIENT_BUFFER;
-    for (int attempt = 0; attempt < 3 && result == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
-        table.resize(size);
-        result = GetExtendedTcpTable(table.empty() ? nullptr : table.data(), &size, FALSE, family,
-                                     TCP_TABLE_OWNER_PID_LISTENER, 0);
+    // The table may grow between asking for its size and reading it.
+    for (int attempt = 0; attempt < 4 && result == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
+        table.resize(size ? size : 1);
+        size = static_cast<DWORD>(table.size());
+        result = getTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
     }
-    if (result != NO_ERROR) return 0;
-    if (family == AF_INET) {
-        const auto* rows = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.data());
-        for (DWORD i = 0; i < rows->dwNumEntries; ++i) {
-            if (ntohs(static_cast<u_short>(rows->table[i].dwLocalPort)) == port) return rows->table[i].dwOwningPid;
-        }
-    } else {
-        const auto* rows = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(table.data());
-        for (DWORD i = 0; i < rows->dwNumEntries; ++i) {
-            if (ntohs(static_cast<u_short>(rows->table[i].dwLocalPort)) == port) return rows->table[i].dwOwningPid;
-        }
-    }
-    return 0;
+    return result == NO_ERROR ? Status::Ok() : FailureFromHresult(HRESULT_FROM_WIN32(result));
 }
 
-// The image name of a process ("svchost.exe"), from a snapshot of the process list, which needs no
-// access to the process itself; empty when it cannot be found.
-std::wstring ImageName(DWORD processId) {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return std::wstring();
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    std::wstring name;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ProcessID == processId) {
-            name = entry.szExeFile;
-            break;
-        }
+template <typename Table>
+void AddListeners(const std::vector<unsigned char>& bytes, std::vector<TcpListener>& listeners) {
+    const auto* table = reinterpret_cast<const Table*>(bytes.data());
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        // The port is in network byte order, in the low 16 bits.
+        const auto port = ntohs(static_cast<u_short>(table->table[i].dwLocalPort & 0xFFFF));
+        listeners.push_back({port, table->table[i].dwOwningPid});
     }
-    CloseHandle(snapshot);
-    return name;
 }
 
 }  // namespace
 
-Status CheckWindowsListenPort(uint16_t port, PortAvailability& availability) {
-    availability = PortAvailability();
+Status TryExclusiveBindWindows(uint16_t port, PortBind& result) {
+    result = PortBind::Free;
     Winsock winsock;
     if (!winsock.Started()) return SocketFailure(WSAGetLastError());
 
     int error = 0;
-    Status status = TryListen(AF_INET, port, error);
+    Status status = TryBind(AF_INET, port, error);
     if (!status) return status;
     if (error == 0) {
-        status = TryListen(AF_INET6, port, error);
-        // A machine without IPv6 has only the IPv4 listener to worry about.
+        status = TryBind(AF_INET6, port, error);
+        // A machine without IPv6 has only the IPv4 address to worry about.
         if (!status && status.code == static_cast<uint32_t>(HRESULT_FROM_WIN32(WSAEAFNOSUPPORT))) return Status::Ok();
         if (!status) return status;
     }
-    if (error == 0) return Status::Ok();
     // A port in an excluded range refuses the bind with "access denied" rather than "in use".
-    if (error == WSAEACCES) {
-        availability.state = PortAvailability::State::Reserved;
-        return Status::Ok();
-    }
-    availability.state = PortAvailability::State::InUse;
-    availability.ownerProcessId = ListenerProcess(AF_INET, port);
-    if (availability.ownerProcessId == 0) availability.ownerProcessId = ListenerProcess(AF_INET6, port);
-    if (availability.ownerProcessId != 0) availability.ownerImage = ImageName(availability.ownerProcessId);
+    if (error == WSAEACCES) result = PortBind::Reserved;
+    if (error == WSAEADDRINUSE) result = PortBind::InUse;
+    return Status::Ok();
+}
+
+Status ListTcpListenersWindows(std::vector<TcpListener>& listeners) {
+    listeners.clear();
+    // iphlpapi.dll is not one of the DLLs Windows always takes from the system folder.
+    const auto getTable = SystemFunction<GetExtendedTcpTableFunction>(L"iphlpapi.dll", "GetExtendedTcpTable");
+    if (!getTable) return FailureFromHresult(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
+    std::vector<unsigned char> table;
+    Status status = ReadListenerTable(getTable, AF_INET, table);
+    if (!status) return status;
+    AddListeners<MIB_TCPTABLE_OWNER_PID>(table, listeners);
+    status = ReadListenerTable(getTable, AF_INET6, table);
+    // A machine without IPv6 has no IPv6 table; its IPv4 listeners are all there is.
+    if (!status && status.code == static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED))) return Status::Ok();
+    if (!status) return status;
+    AddListeners<MIB_TCP6TABLE_OWNER_PID>(table, listeners);
     return Status::Ok();
 }
 

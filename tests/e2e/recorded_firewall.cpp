@@ -84,7 +84,7 @@ RecordedFirewallRule Recorded(const korvane::FirewallRule& rule) {
     recorded.applicationName = rule.applicationName;
     recorded.serviceName = rule.serviceName;
     recorded.interfaceTypes = rule.interfaceTypes;
-    recorded.edgeTraversal = rule.edgeTraversal;
+    recorded.edgeTraversal = rule.edgeTraversalOptions == 1;
     return recorded;
 }
 

@@ -9,7 +9,7 @@
 
 #include "bench.h"
 #include "platform/win32/firewall_win32.h"
-#include "platform/win32/listen_port_win32.h"
+#include "platform/win32/port_use_win32.h"
 #include "platform/win32/scoped.h"
 #include "recorded_firewall.h"
 
@@ -283,9 +283,9 @@ SCENARIO(reachability_checks_take_milliseconds) {
         std::sort(times.begin(), times.end());
         return times[times.size() / 2];
     };
-    korvane::PortAvailability availability;
-    const double port = median([&] { CHECK(korvane::CheckWindowsListenPort(3390, availability).ok); });
-    CHECK(availability.state == korvane::PortAvailability::State::Free);
+    korvane::PortBind bind = korvane::PortBind::InUse;
+    const double port = median([&] { CHECK(korvane::TryExclusiveBindWindows(3390, bind).ok); });
+    CHECK(bind == korvane::PortBind::Free);
     const double policy = median([&] {
         Status status;
         auto created = korvane::CreateWindowsFirewallPolicy(status);
@@ -294,7 +294,6 @@ SCENARIO(reachability_checks_take_milliseconds) {
     });
     char line[120];
     std::snprintf(line, sizeof line,
-                  "trial listen %.2f ms, firewall policy object and local policy %.2f ms (medians of 21)", port,
-                  policy);
+                  "trial bind %.2f ms, firewall policy object and local policy %.2f ms (medians of 21)", port, policy);
     e2e::Say(line);
 }

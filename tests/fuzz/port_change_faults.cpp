@@ -56,7 +56,8 @@ void ApplySuccessfulChange(FakeWorld& world, const std::wstring& text) {
     world.registry[kTdsPortPath] = port;
     world.registry[kRdpTcpPortPath] = port;
     world.registry[kFirewallListPath + FirewallEntryName(text)] = Sz(FirewallEntryData(text));
-    for (const FirewallRule& rule : FirewallRulesFor(text, {})) world.rules[rule.name] = rule;
+    for (const FirewallRule& rule : FirewallRulesFor(text, {}, RemoteDesktopListenerProgram(world.version)))
+        world.rules[rule.name] = rule;
 }
 
 // Makes the platform operation `call` (as the fake records it) fail from now on, when the fake can.
@@ -67,6 +68,7 @@ void InjectFault(FakeWorld& world, const std::wstring& call) {
     world.failShellCreation |= is(L"create shell");
     world.failFirewallCreation |= is(L"create firewall");
     world.failPortCheck |= is(L"check port ");
+    world.failListeners |= is(L"list listeners");
     if (is(L"firewall state")) world.localPolicyFailure = 0x80004005u;
     world.failReadGroup |= is(L"read group ");
     world.failFindRule |= is(L"find rule ");
@@ -86,7 +88,8 @@ std::map<std::wstring, std::wstring> Settings(const FakeWorld& world) {
                          L"|" + r.remotePorts + L"|" + r.localAddresses + L"|" + r.remoteAddresses + L"|" +
                          std::to_wstring(r.direction) + L"|" + std::to_wstring(r.action) + L"|" +
                          std::to_wstring(r.enabled) + L"|" + std::to_wstring(r.profiles) + L"|" + r.applicationName +
-                         L"|" + r.serviceName + L"|" + r.interfaceTypes + L"|" + std::to_wstring(r.edgeTraversal);
+                         L"|" + r.serviceName + L"|" + r.interfaceTypes + L"|" +
+                         std::to_wstring(r.edgeTraversalOptions);
     }
     return settings;
 }
@@ -173,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (choices.Next(2)) {  // the new port was opened before, by hand or by an earlier run
         before.registry[kFirewallListPath + FirewallEntryName(text)] = Sz(L"旧的例外");
-        FirewallRule rule = FirewallRulesFor(text, {}).front();
+        FirewallRule rule = FirewallRulesFor(text, {}, RemoteDesktopListenerProgram(before.version)).front();
         rule.description = L"旧的规则";
         before.rules[rule.name] = rule;
     }

@@ -184,12 +184,43 @@ int FakePlatform::ShowMessage(const std::wstring& prompt, int style, const std::
     return answer;
 }
 
-Status FakePlatform::CheckListenPort(uint16_t port, PortAvailability& availability) {
+void FakeWorld::Listen(uint16_t port, uint32_t processId, const std::wstring& image) {
+    boundPorts[port] = PortBind::InUse;
+    listeners.push_back({port, processId});
+    if (!image.empty()) processImages[processId] = image;
+}
+
+Status FakePlatform::TryExclusiveBind(uint16_t port, PortBind& result) {
     world_.calls.push_back(L"check port " + std::to_wstring(port));
     if (world_.failPortCheck) return Status::Failure(0x8007273Fu, L"不支持的地址族。");
-    auto taken = world_.takenPorts.find(port);
-    availability = taken == world_.takenPorts.end() ? PortAvailability() : taken->second;
+    auto bound = world_.boundPorts.find(port);
+    result = bound == world_.boundPorts.end() ? PortBind::Free : bound->second;
     return Status::Ok();
+}
+
+Status FakePlatform::ListTcpListeners(std::vector<TcpListener>& listeners) {
+    world_.calls.push_back(L"list listeners");
+    if (world_.failListeners) return Denied();
+    listeners = world_.listeners;
+    return Status::Ok();
+}
+
+Status FakePlatform::ServiceProcess(const std::wstring& service, uint32_t& processId) {
+    auto running = world_.serviceProcesses.find(service);
+    processId = running == world_.serviceProcesses.end() ? 0 : running->second;
+    return Status::Ok();
+}
+
+Status FakePlatform::ServiceStartType(const std::wstring& service, uint32_t& startType) {
+    auto known = world_.serviceStartTypes.find(service);
+    if (known == world_.serviceStartTypes.end()) return Status::Failure(0x80070424u, L"指定的服务未安装。");
+    startType = known->second;
+    return Status::Ok();
+}
+
+std::wstring FakePlatform::ProcessImageName(uint32_t processId) {
+    auto image = world_.processImages.find(processId);
+    return image == world_.processImages.end() ? std::wstring() : image->second;
 }
 
 Status FakePlatform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) {

@@ -64,9 +64,18 @@ struct FakeWorld {
     uint32_t localPolicyFailure = 0;
     uint32_t serviceDownCode = 0;
 
-    // Ports that a trial listen finds taken; every other port is free.
-    std::map<uint16_t, PortAvailability> takenPorts;
+    // What an exclusive bind finds on a port (free when not listed), the listeners of the TCP tables, the
+    // services that run (by process), their start types, the image names of processes, the Windows version.
+    std::map<uint16_t, PortBind> boundPorts;
+    std::vector<TcpListener> listeners;
+    std::map<std::wstring, uint32_t> serviceProcesses;
+    std::map<std::wstring, uint32_t> serviceStartTypes;
+    std::map<uint32_t, std::wstring> processImages;
+    WindowsVersion version{10, 0};
     bool failPortCheck = false;
+    bool failListeners = false;
+    // A program with process `processId` (0: Windows does not tell) listens on `port`.
+    void Listen(uint16_t port, uint32_t processId, const std::wstring& image = L"");
     bool failRemoveRule = false;
 
     struct Started {
@@ -85,7 +94,12 @@ public:
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
     Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
     std::wstring SystemDirectory() override { return L"C:\\Windows\\system32"; }
-    Status CheckListenPort(uint16_t port, PortAvailability& availability) override;
+    Status TryExclusiveBind(uint16_t port, PortBind& result) override;
+    Status ListTcpListeners(std::vector<TcpListener>& listeners) override;
+    Status ServiceProcess(const std::wstring& service, uint32_t& processId) override;
+    Status ServiceStartType(const std::wstring& service, uint32_t& startType) override;
+    std::wstring ProcessImageName(uint32_t processId) override;
+    WindowsVersion Version() override { return world_.version; }
 
 private:
     FakeWorld& world_;

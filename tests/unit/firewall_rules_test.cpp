@@ -3,6 +3,7 @@
 // back when a later step fails.
 #include <gtest/gtest.h>
 
+#include "platform/firewall_rule_writes.h"
 #include "port/firewall_rules.h"
 #include "port/port_change.h"
 #include "port/port_settings.h"
@@ -78,6 +79,58 @@ TEST_F(FirewallRulesTest, UdpWithoutItsOwnRuleTakesTheTcpScopeAndNoneAtAllOpensT
     EXPECT_EQ(Scopes()[L"远程桌面端口 3391 (UDP)"], std::make_pair(0x7FFFFFFF, std::wstring(L"*")));
 }
 
+// Windows 7 and Server 2008 R2 listen in the kernel: their one listener rule names the program "System" and
+// no service, and has no UDP twin. A rule naming svchost.exe and TermService would never match there.
+TEST_F(FirewallRulesTest, WindowsSevensListenerRuleGivesProgramSystemAndNoService) {
+    FirewallRule domain = WindowsRule(6, 1, L"*");
+    domain.name = L"远程桌面(TCP-In)";
+    domain.applicationName = L"System";
+    domain.serviceName.clear();
+    FirewallRule others = domain;
+    others.profiles = 2 | 4;
+    others.remoteAddresses = L"LocalSubnet";
+    world.windowsRules = {domain, others};
+    world.version = {6, 1};
+    Change(L"3390");
+    ASSERT_EQ(world.rules.size(), 4u);
+    for (const auto& [name, rule] : world.rules) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
+        EXPECT_EQ(rule.applicationName, L"System");
+        EXPECT_EQ(rule.serviceName, L"");
+    }
+    EXPECT_EQ(world.rules.at(L"远程桌面端口 3390 (TCP, 专用、公用)").remoteAddresses, L"LocalSubnet");
+    EXPECT_EQ(world.rules.at(L"远程桌面端口 3390 (TCP, 域)").profiles, 1);
+    EXPECT_EQ(world.rules.at(L"远程桌面端口 3390 (UDP, 专用、公用)").profiles, 6);
+}
+
+// The program comes from Windows' own rule where there is one, whatever the version says; otherwise from
+// the version: Windows 7 (6.1) the kernel, Windows 8 (6.2) and later the Remote Desktop service.
+TEST_F(FirewallRulesTest, WithoutWindowsOwnRuleTheVersionGivesTheProgram) {
+    const struct {
+        WindowsVersion version;
+        std::wstring application, service;
+    } cases[] = {{{6, 1}, L"System", L""},
+                 {{6, 2}, L"%SystemRoot%\\system32\\svchost.exe", L"TermService"},
+                 {{10, 0}, L"%SystemRoot%\\system32\\svchost.exe", L"TermService"},
+                 {{0, 0}, L"%SystemRoot%\\system32\\svchost.exe", L"TermService"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.version.major) + "." + std::to_string(c.version.minor));
+        world.rules.clear();
+        world.version = c.version;
+        Change(L"3390");
+        ASSERT_EQ(world.rules.size(), 2u);
+        for (const auto& named : world.rules) {
+            EXPECT_EQ(named.second.applicationName, c.application);
+            EXPECT_EQ(named.second.serviceName, c.service);
+        }
+    }
+    world.rules.clear();
+    world.version = {6, 1};
+    world.windowsRules = {WindowsRule(6, 7, L"*")};  // svchost.exe and TermService, as from Windows 8 on
+    Change(L"3390");
+    EXPECT_EQ(world.rules.at(L"远程桌面端口 3390 (TCP)").serviceName, L"TermService");
+}
+
 TEST_F(FirewallRulesTest, UnreadableWindowsRulesAreLoggedAndTheRulesOpenToAll) {
     world.failReadGroup = true;
     Change(L"3390");
@@ -97,9 +150,12 @@ TEST_F(FirewallRulesTest, AnExistingRuleIsResetWhollyAndAnEarlierPortsRuleIsLeft
     edited.remoteAddresses = L"192.0.2.1";
     edited.applicationName.clear();
     edited.serviceName = L"*";
-    edited.edgeTraversal = true;
+    edited.edgeTraversalOptions = 2;
     edited.enabled = false;
     edited.interfaceTypes = L"Wireless";
+    edited.interfaces = {L"以太网 2"};
+    edited.remoteUserAuthorizedList = L"O:LSD:(A;;CC;;;S-1-5-21-1-2-3-1001)";
+    edited.secureFlags = 1;
     FirewallRule earlier = made.at(L"远程桌面端口 3390 (UDP)");
     earlier.name = L"远程桌面端口 3389 (UDP)";
     earlier.localPorts = L"3389";
@@ -131,7 +187,10 @@ TEST_F(FirewallRulesTest, ARewriteThatFailsHalfwayGetsBackEveryProperty) {
     handMade.protocol = 17;
     handMade.localPorts = L"4000";
     handMade.remoteAddresses = L"192.0.2.1";
-    handMade.edgeTraversal = true;
+    handMade.edgeTraversalOptions = 3;
+    handMade.interfaces = {L"WLAN", L"以太网"};
+    handMade.localAppPackageId = L"S-1-15-2-1";
+    handMade.secureFlags = 2;
     world.rules[handMade.name] = handMade;
     world.failEnsureRuleNamed.insert(handMade.name);
     Change(L"3390");
@@ -151,6 +210,22 @@ TEST_F(FirewallRulesTest, AFailedRegistryWriteTakesBackRulesAddedAndRewritten) {
     ASSERT_EQ(world.rules.size(), 1u);
     EXPECT_EQ(world.rules.begin()->second, handMade);
     EXPECT_NE(world.messages.at(0).prompt.find(L"已写入的设置均已恢复原样"), std::wstring::npos);
+}
+
+// Windows checks each property as it is set: ports only on TCP and UDP, ICMP types only on ICMP. Putting
+// back a rule of another protocol first clears what the old protocol allowed.
+TEST(RuleWriteOrder, AProtocolChangeClearsWhatTheOldProtocolAllowedFirst) {
+    using W = RuleWrite;
+    EXPECT_EQ(RuleWriteOrder(256, 6), (std::vector<W>{W::Protocol, W::Ports, W::Settings, W::Enabled}))
+        << "a new rule object";
+    EXPECT_EQ(RuleWriteOrder(6, 6), (std::vector<W>{W::Ports, W::Settings, W::Enabled}));
+    EXPECT_EQ(RuleWriteOrder(6, 256), (std::vector<W>{W::ClearPorts, W::Protocol, W::Settings, W::Enabled}));
+    EXPECT_EQ(RuleWriteOrder(17, 6), (std::vector<W>{W::ClearPorts, W::Protocol, W::Ports, W::Settings, W::Enabled}));
+    EXPECT_EQ(RuleWriteOrder(6, 1),
+              (std::vector<W>{W::ClearPorts, W::Protocol, W::IcmpTypes, W::Settings, W::Enabled}));
+    EXPECT_EQ(RuleWriteOrder(58, 17),
+              (std::vector<W>{W::ClearIcmpTypes, W::Protocol, W::Ports, W::Settings, W::Enabled}));
+    EXPECT_EQ(RuleWriteOrder(47, 256), (std::vector<W>{W::Protocol, W::Settings, W::Enabled})) << "GRE";
 }
 
 }  // namespace

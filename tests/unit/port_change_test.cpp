@@ -39,7 +39,6 @@ std::map<std::wstring, FirewallRule> OpenRules(const std::wstring& port) {
         rule.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
         rule.serviceName = L"TermService";
         rule.interfaceTypes = L"All";
-        rule.edgeTraversal = false;
         rules[rule.name] = rule;
     }
     return rules;

@@ -39,7 +39,7 @@ protected:
 };
 
 TEST_F(ReachabilityTest, PortHeldByAnotherListenerIsNamedAndNoWritesNothing) {
-    world.takenPorts[3390] = {PortAvailability::State::InUse, 1234, L"svchost.exe"};
+    world.Listen(3390, 1234, L"svchost.exe");
     const auto before = world.registry;
     Change(L"03390", {kNo});
 
@@ -60,16 +60,10 @@ TEST_F(ReachabilityTest, EachConditionNamesItsCause) {
         std::wstring cancelled;
     };
     const Case cases[] = {
-        {"owner unknown",
-         [](FakeWorld& w) {
-             w.takenPorts[3390] = {PortAvailability::State::InUse, 0, L""};
-         },
-         L"已被另一个程序占用", L"修改已取消：端口 3390 已被另一个程序占用"},
-        {"reserved",
-         [](FakeWorld& w) {
-             w.takenPorts[3390] = {PortAvailability::State::Reserved, 0, L""};
-         },
-         L"已被系统保留", L"修改已取消：端口 3390 已被系统保留"},
+        {"owner unknown", [](FakeWorld& w) { w.Listen(3390, 0); }, L"已被另一个程序占用",
+         L"修改已取消：端口 3390 已被另一个程序占用"},
+        {"reserved", [](FakeWorld& w) { w.boundPorts[3390] = PortBind::Reserved; }, L"已被系统保留",
+         L"修改已取消：端口 3390 已被系统保留"},
         {"group policy",
          [](FakeWorld& w) {
              w.localPolicy = {FirewallLocalPolicy::kGroupPolicyOverride, 1};
@@ -91,6 +85,22 @@ TEST_F(ReachabilityTest, EachConditionNamesItsCause) {
          },
          L"Windows 防火墙服务（MpsSvc）已被禁用，无法添加任何防火墙规则。",
          L"修改已取消：Windows 防火墙服务（MpsSvc）已被禁用，无法添加防火墙规则"},
+        // Stopped and disabled give the same code: the service's start type tells them apart.
+        {"service disabled, same code as stopped",
+         [](FakeWorld& w) {
+             w.serviceDownCode = kFirewallServiceStopped;
+             w.serviceStartTypes[L"MpsSvc"] = kServiceDisabled;
+         },
+         L"Windows 防火墙服务（MpsSvc）已被禁用，无法添加任何防火墙规则。",
+         L"修改已取消：Windows 防火墙服务（MpsSvc）已被禁用，无法添加防火墙规则"},
+        {"service stopped, set to start by hand",
+         [](FakeWorld& w) {
+             w.failFirewallCreation = true;
+             w.firewallCreationCode = kFirewallServiceStopped;
+             w.serviceStartTypes[L"MpsSvc"] = 3;
+         },
+         L"Windows 防火墙服务（MpsSvc）没有运行，无法添加任何防火墙规则。",
+         L"修改已取消：Windows 防火墙服务（MpsSvc）没有运行，无法添加防火墙规则"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,7 +126,7 @@ TEST_F(ReachabilityTest, EachConditionNamesItsCause) {
 }
 
 TEST_F(ReachabilityTest, SeveralConditionsAreAskedInOrderAndYesToAllGoesOnAsUsual) {
-    world.takenPorts[3390] = {PortAvailability::State::InUse, 0, L""};
+    world.Listen(3390, 0);
     world.localPolicy = {FirewallLocalPolicy::kGroupPolicyOverride, 1};
     const auto before = world.registry;
     Change(L"3390", {kYes, kNo});
@@ -137,11 +147,52 @@ TEST_F(ReachabilityTest, SeveralConditionsAreAskedInOrderAndYesToAllGoesOnAsUsua
 
 TEST_F(ReachabilityTest, ThePortRemoteDesktopUsesNowIsNotChecked) {
     world.registry[kRdpTcpPortPath] = Dword(3390);
-    world.takenPorts[3390] = {PortAvailability::State::InUse, 0, L""};  // by Remote Desktop itself
+    world.Listen(3390, 0);  // by Remote Desktop itself
     Change(L"3390", {kNo});
     EXPECT_TRUE(Questions().empty());
     EXPECT_EQ(std::count(world.calls.begin(), world.calls.end(), L"check port 3390"), 0);
     EXPECT_EQ(world.messages.size(), 1u) << "only the restart question";
+}
+
+// Changed to 3390 without a restart: the registry says 3390, Remote Desktop still listens on 3389, and
+// going back to 3389 must not call Remote Desktop's own listener a conflict.
+TEST_F(ReachabilityTest, RemoteDesktopsOwnListenerIsNoConflict) {
+    world.registry[kRdpTcpPortPath] = Dword(3390);
+    world.serviceProcesses[L"TermService"] = 1088;
+    world.Listen(3389, 1088, L"svchost.exe");
+    Change(L"3389", {kNo});
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
+
+    // Another program on the same port beside it still is one.
+    world.registry[kRdpTcpPortPath] = Dword(3390);
+    world.Listen(3389, 4321, L"nginx.exe");
+    world.messages.clear();
+    Change(L"3389", {kNo});
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_NE(Questions()[0].find(L"程序 nginx.exe（进程 ID 4321）"), std::wstring::npos);
+}
+
+// A bind also fails while a connection (outgoing, or in TIME_WAIT) uses the port; none survives the
+// restart, so only a listener makes the port taken. A stopped TermService (process 0) owns no listener.
+TEST_F(ReachabilityTest, AFailedBindWithoutAListenerIsNoWarningButInconclusive) {
+    world.boundPorts[3390] = PortBind::InUse;
+    world.Listen(3391, 0);
+    Change(L"3390", {kNo});
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
+    EXPECT_EQ(view.log.rfind(kStartLog + L"未能检查端口 3390 是否可用：端口正被网络连接使用，但没有程序在其上监听，"
+                                         L"这些连接在重启后不再占用它\r\n系统远程桌面连接端口已被修改为：3390\r\n",
+                             0),
+              0u);
+
+    view.log = kStartLog;
+    world.registry[kRdpTcpPortPath] = Dword(3389);
+    world.failListeners = true;
+    Change(L"3390", {kNo});
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_NE(view.log.find(L"未能检查端口 3390 是否可用：端口正被使用，但无法读取 TCP 监听表，拒绝访问。"),
+              std::wstring::npos);
 }
 
 TEST_F(ReachabilityTest, YesWithTheFirewallServiceDownWritesTheValuesWithoutARuleAndSaysSo) {
