@@ -6,7 +6,12 @@
 # untimed warm-up of each program, then ten timed starts of each, taking turns. Prints every run, both
 # medians, their ratio (target: at most 1.10), the .exe sizes and the peak working sets.
 #
-# Usage: scripts/benchmark-startup.sh [BUILD_DIR]     (default build/win; a Release build is what counts)
+# With --baseline, an earlier build of the program is timed in the same turns, and the program compared with
+# it as well (e.g. to see that a change made start-up no slower).
+#
+# Usage: scripts/benchmark-startup.sh [BUILD_DIR] [--baseline EARLIER.exe] [--runs N]
+#        (BUILD_DIR: default build/win; a Release build is what counts. N: timed runs of each, default 10;
+#        a difference of a few per cent needs 30 or more)
 # Exit status: 0 when every run was measured (whatever the ratio), 1 when a run failed, 2 when the bench
 # could not be set up.
 set -uo pipefail
@@ -15,14 +20,39 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
 
-readonly runs=10
-build_dir=${1:-$root/build/win}
+runs=10
+build_dir=$root/build/win
+baseline=""
+while (($#)); do
+    case $1 in
+    --baseline)
+        baseline=${2:-}
+        shift 2 || true
+        ;;
+    --runs)
+        runs=${2:-}
+        shift 2 || true
+        ;;
+    *)
+        build_dir=$1
+        shift
+        ;;
+    esac
+done
 
 log() {
     echo "benchmark: $*" >&2
 }
 
 wine_env_require || exit 2
+if ! [[ $runs =~ ^[1-9][0-9]*$ ]]; then
+    log "--runs takes a positive number, not '$runs'"
+    exit 2
+fi
+if [[ -n $baseline && ! -f $baseline ]]; then
+    log "the baseline $baseline does not exist"
+    exit 2
+fi
 
 # Build (incrementally) the program, the timer and the minimal window.
 if [[ ! -f $build_dir/CMakeCache.txt ]]; then
@@ -65,6 +95,13 @@ wine_env_import_reg "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Te
 bench_dir="$WINEPREFIX/drive_c/benchmark"
 mkdir -p "$bench_dir"
 cp "$program" "$timer" "$minimal" "$bench_dir/" || exit 2
+baseline_arguments=()
+if [[ -n $baseline ]]; then
+    # Its own folder: it may well have the program's name.
+    mkdir -p "$bench_dir/baseline"
+    cp "$baseline" "$bench_dir/baseline/" || exit 2
+    baseline_arguments=("C:\\benchmark\\baseline\\$(basename "$baseline")" KorvaneForm1)
+fi
 log "prefix ready in $((SECONDS - started)) s (DISPLAY $DISPLAY)"
 
 # Other work on the machine shows in the numbers: say how busy it was.
@@ -73,16 +110,16 @@ echo "start-up benchmark: $(wine --version), $(nproc 2>/dev/null || echo '?') CP
 echo "program: $(basename "$program")"
 output=$(mktemp) || exit 2
 status=0
-wine_env_run 600 'C:\benchmark\startup_timer.exe' "$runs" \
+wine_env_run 1800 'C:\benchmark\startup_timer.exe' "$runs" \
     "C:\\benchmark\\$(basename "$program")" KorvaneForm1 \
-    'C:\benchmark\minimal_window.exe' KorvaneBenchMinimal | tee "$output"
+    'C:\benchmark\minimal_window.exe' KorvaneBenchMinimal "${baseline_arguments[@]}" | tee "$output"
 status=${PIPESTATUS[0]}
 if ((status == 124 || status == 137)); then
-    log "the timer did not finish within 600 s and was stopped"
+    log "the timer did not finish within 1800 s and was stopped"
 fi
 
 # The start-up sequence must have run before the window appeared: Text1 shows the seeded port every time.
-if ((status == 0)) && grep -E '^(warm-up|run [0-9]+) +program ' "$output" | grep -vq 'first edit box "3389"'; then
+if ((status == 0)) && grep -E '^(warm-up|run [0-9]+) +(program|baseline) ' "$output" | grep -vq 'first edit box "3389"'; then
     log "the program's window appeared without the port 3389 in Text1; the timing does not cover start-up"
     status=1
 fi

@@ -6,14 +6,30 @@
 #include "platform/win32/dll_search.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
+#if defined(__MINGW32__)
+#include "platform/win32/stack_guard.h"
+#endif
 #include "ui/application_win32.h"
 
+#if defined(__GLIBCXX__)
+#include <cstdlib>
+// What happens when an exception escapes (it should never): the program ends at once. GNU's own handler would
+// print the exception's name to a console a window program does not have, and bring a 45 KB symbol
+// demangler into the .exe for that.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
+#endif
+
 #if defined(__MINGW32__)
-// The program's entry point (linked with -e KorvaneStartup): the DLL search is restricted before the C
-// runtime starts, because the runtime already loads DLLs before wWinMain: the stack protector's set-up asks
-// the system's cryptographic provider for a random canary.
+// The program's entry point (linked with -e KorvaneStartup): the stack protector's canary is set before any
+// guarded function runs, and the DLL search restricted before the C runtime starts, whose own start-up
+// (constructors of what is linked in) may already load DLLs.
 extern "C" int WinMainCRTStartup();  // mingw-w64's runtime start-up, for wWinMain too
 extern "C" int KorvaneStartup() {
+    korvane::InitializeStackGuard();
     korvane::RestrictDllSearchToSystemFolder();
     return WinMainCRTStartup();
 }

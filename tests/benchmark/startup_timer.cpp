@@ -1,13 +1,14 @@
 // Start-up timer of the benchmark, run inside Wine beside the two programs it compares:
 //
-//   startup_timer.exe RUNS PROGRAM.exe PROGRAM_CLASS MINIMAL.exe MINIMAL_CLASS
+//   startup_timer.exe RUNS PROGRAM.exe PROGRAM_CLASS MINIMAL.exe MINIMAL_CLASS [BASELINE.exe BASELINE_CLASS]
 //
 // Each run starts a program with CreateProcessW and polls every millisecond for a visible top-level window
 // of that process with the expected class; the time from just before CreateProcessW to the first poll that
 // sees it is the start-up time. The timer then reads the program's peak working set and the text of the
 // window's first edit box (for the real program, Text1: the port the start-up sequence read), closes the
-// window with WM_CLOSE and waits for the process to end. After one untimed warm-up of each, the two
-// programs take turns RUNS times each. Prints one line per run and a summary; exit status 1 when a run failed.
+// window with WM_CLOSE and waits for the process to end. After one untimed warm-up of each, the programs
+// take turns RUNS times each. A baseline (an earlier build of the program) is timed in the same turns, and
+// the program compared with it too. Prints one line per run and a summary; exit status 1 when a run failed.
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <psapi.h>
@@ -182,8 +183,10 @@ void PrintSummary(const Subject& subject) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: startup_timer.exe RUNS PROGRAM.exe PROGRAM_CLASS MINIMAL.exe MINIMAL_CLASS\n");
+    if (argc != 6 && argc != 8) {
+        std::fprintf(stderr,
+                     "usage: startup_timer.exe RUNS PROGRAM.exe PROGRAM_CLASS MINIMAL.exe MINIMAL_CLASS "
+                     "[BASELINE.exe BASELINE_CLASS]\n");
         return 2;
     }
     const int runs = _wtoi(argv[1]);
@@ -193,16 +196,19 @@ int wmain(int argc, wchar_t** argv) {
     }
     Subject program = {"program", argv[2], argv[3], {}, {}};
     Subject minimal = {"minimal", argv[4], argv[5], {}, {}};
+    Subject baseline = {"baseline", argc == 8 ? argv[6] : L"", argc == 8 ? argv[7] : L"", {}, {}};
+    std::vector<Subject*> subjects = {&program, &minimal};
+    if (argc == 8) subjects.push_back(&baseline);
 
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     const double ticksPerMs = static_cast<double>(frequency.QuadPart) / 1000.0;
 
-    bool ok = RunAndReport(program, "warm-up", ticksPerMs, false);
-    ok = RunAndReport(minimal, "warm-up", ticksPerMs, false) && ok;
+    bool ok = true;
+    for (Subject* subject : subjects) ok = RunAndReport(*subject, "warm-up", ticksPerMs, false) && ok;
     for (int run = 1; run <= runs && ok; ++run) {
         const std::string name = "run " + std::to_string(run);
-        for (Subject* subject : {&program, &minimal}) {
+        for (Subject* subject : subjects) {
             Sleep(kPauseBetweenRunsMs);
             ok = RunAndReport(*subject, name.c_str(), ticksPerMs, true) && ok;
         }
@@ -214,9 +220,12 @@ int wmain(int argc, wchar_t** argv) {
 
     const double ratio = Median(program.milliseconds) / Median(minimal.milliseconds);
     std::printf("\nsummary of %d runs each (time from process start to the main window being visible)\n", runs);
-    PrintSummary(program);
-    PrintSummary(minimal);
+    for (const Subject* subject : subjects) PrintSummary(*subject);
     std::printf("ratio    %.2f  (program median / minimal median; target at most %.2f: %s)\n", ratio, kTargetRatio,
                 ratio <= kTargetRatio ? "met" : "NOT met");
+    if (argc == 8) {
+        std::printf("against the baseline  %.2f  (program median / baseline median)\n",
+                    Median(program.milliseconds) / Median(baseline.milliseconds));
+    }
     return 0;
 }
