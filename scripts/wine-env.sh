@@ -126,8 +126,12 @@ wine_env_create_prefix() {
     fi
     # Chinese glyphs for the fonts the programs ask for (menus and message boxes use SimSun); no window
     # manager, so unmanaged windows (hiding one otherwise stalls about a second); a crashing program ends
-    # at once instead of waiting in winedbg.
-    wine_env_import_reg "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
+    # at once instead of waiting in winedbg; programs are told they run on Windows 10, as most users' do
+    # (Wine's own default is Windows 7).
+    wine_env_import_reg "[HKEY_CURRENT_USER\\Software\\Wine]
+\"Version\"=\"win10\"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
 \"SimSun\"=\"$WINE_ENV_FONT_NAME\"
 \"NSimSun\"=\"$WINE_ENV_FONT_NAME\"
 \"宋体\"=\"$WINE_ENV_FONT_NAME\"

@@ -379,6 +379,28 @@ void Program::Answer(const MessageBoxView& box, int buttonId) const {
     }
 }
 
+void Program::PressKeyInMessageBox(const MessageBoxView& box, WORD vk) const {
+    const auto keysReachTheBox = [&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetForegroundWindow() == box.window && GetGUIThreadInfo(uiThreadId_, &info) && info.hwndFocus &&
+               (info.hwndFocus == box.window || IsChild(box.window, info.hwndFocus));
+    };
+    if (!WaitUntil(keysReachTheBox, 5000)) {
+        FAIL_SCENARIO("the message box " + Quote(box.caption) + " never became the foreground window with the focus");
+    }
+    PressKey(vk);
+    if (!WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); }, 5000)) {
+        FAIL_SCENARIO("the message box " + Quote(box.caption) + " stayed open after a key press");
+    }
+}
+
+std::wstring Program::WaitForText(int id, const std::wstring& expected, DWORD timeoutMs) const {
+    std::wstring text;
+    WaitUntil([&] { return (text = Text(id)) == expected; }, timeoutMs);
+    return text;
+}
+
 void Program::ClickAboutMenu() const {
     // Two clicks on the same spot within the double-click time make a double-click on the menu bar,
     // which chooses nothing: space them as a person would.

@@ -84,6 +84,13 @@ public:
     std::optional<MessageBoxView> WaitForMessageBox(DWORD timeoutMs = 5000) const;
     // Clicks a button of the box (posted, as the box may open another) and waits until the box is gone.
     void Answer(const MessageBoxView& box, int buttonId) const;
+    // Presses `vk` on the keyboard into the box: first waits until the box is the foreground window with the
+    // keyboard focus inside it (a key pressed before goes to another window and is lost), then until the
+    // box is gone.
+    void PressKeyInMessageBox(const MessageBoxView& box, WORD vk) const;
+
+    // Waits until control `id` shows `expected`; returns what it showed last.
+    std::wstring WaitForText(int id, const std::wstring& expected, DWORD timeoutMs = 5000) const;
 
 private:
     // The screen point at the centre of control `id`; ends the scenario when another window covers it

@@ -223,4 +223,17 @@ HiddenRegistryKey::~HiddenRegistryKey() {
     RecordFailure(__FILE__, __LINE__, "could not restore the hidden key " + Utf8(key_.subkey));
 }
 
+ScopedRegistryString::ScopedRegistryString(std::wstring path, const std::wstring& value)
+    : path_(std::move(path)), previous_(ReadRegistryValue(path_)) {
+    SetRegistryString(path_, value);
+}
+
+ScopedRegistryString::~ScopedRegistryString() {
+    if (previous_.exists && previous_.type == REG_SZ) {
+        SetRegistryString(path_, previous_.text);
+    } else {
+        DeleteRegistryValue(path_);
+    }
+}
+
 }  // namespace e2e

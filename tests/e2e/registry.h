@@ -62,4 +62,18 @@ private:
     std::wstring backupSubkey_;  // under HKEY_CURRENT_USER; empty when nothing was hidden
 };
 
+// Sets a string value for as long as it lives, then puts back what was there (or nothing), e.g. a Wine
+// setting such as the Windows version it reports to programs started meanwhile.
+class ScopedRegistryString {
+public:
+    ScopedRegistryString(std::wstring path, const std::wstring& value);
+    ~ScopedRegistryString();
+    ScopedRegistryString(const ScopedRegistryString&) = delete;
+    ScopedRegistryString& operator=(const ScopedRegistryString&) = delete;
+
+private:
+    std::wstring path_;
+    RegistryValue previous_;
+};
+
 }  // namespace e2e

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "bench.h"
+#include "driver_listener.h"
 #include "port/port_settings.h"
 #include "program.h"
 #include "recorded_firewall.h"
@@ -190,7 +191,7 @@ void GoOnAndDeclineRestart(const Program& program, const e2e::MessageBoxView& wa
 void ExpectCancelled(const Program& program, const std::string& registryBefore, const std::wstring& cancelledLine) {
     CHECK(SnapshotOfChangedKeys() == registryBefore);
     CHECK(e2e::ReadRecordedFirewallRules().empty());
-    CHECK_EQ(program.Text(kIdRizhi), kStartLog + cancelledLine + L"\r\n");
+    CHECK_EQ(program.WaitForText(kIdRizhi, kStartLog + cancelledLine + L"\r\n"), kStartLog + cancelledLine + L"\r\n");
     CHECK(!program.WaitForMessageBox(300));
 }
 
@@ -415,31 +416,39 @@ SCENARIO(change_makes_rules_in_the_scopes_of_windows_own) {
     CHECK_EQ(rules[3], OurRule(L"远程桌面端口 3391 (UDP)", 17, L"3391", 1, L"10.0.0.0/8"));
 }
 
+// Windows 7 and Server 2008 R2 run the Remote Desktop listener in the kernel: the rules name the program
+// "System" and no service, from the version when Windows has no listener rule, else from that rule.
+SCENARIO(windows_7_rules_name_the_kernel_listener) {
+    e2e::CleanFirewall firewall;
+    SeedDefaultMachine();
+    const e2e::ScopedRegistryString windows7(L"HKEY_CURRENT_USER\\Software\\Wine\\Version", L"win7");
+    const auto kernel = [](e2e::RecordedFirewallRule rule) {
+        rule.applicationName = L"System";
+        rule.serviceName.clear();
+        return rule;
+    };
+    Program program;
+    ChangeAnsweredNo(program, L"3390");
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(),
+             (std::vector<e2e::RecordedFirewallRule>{kernel(RulesFor(L"3390")[0]), kernel(RulesFor(L"3390")[1])}));
+
+    const e2e::RecordedFirewallRule windows = kernel(WindowsRule(L"远程桌面(TCP-In)", 6, 4, L"LocalSubnet"));
+    e2e::SeedRecordedFirewallRules({windows});
+    ChangeAnsweredNo(program, L"3391");
+    CHECK_EQ(e2e::ReadRecordedFirewallRules(),
+             (std::vector<e2e::RecordedFirewallRule>{
+                 windows, kernel(OurRule(L"远程桌面端口 3391 (TCP)", 6, L"3391", 4, L"LocalSubnet")),
+                 kernel(OurRule(L"远程桌面端口 3391 (UDP)", 17, L"3391", 4, L"LocalSubnet"))}));
+}
+
 SCENARIO(port_with_a_listener_asks_first_and_no_changes_nothing) {
     e2e::CleanFirewall firewall;
     SeedDefaultMachine();
-    WSADATA winsock;
-    REQUIRE(WSAStartup(MAKEWORD(2, 2), &winsock) == 0);
-    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(3390);
-    REQUIRE_MSG(
-        bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 && listen(listener, 1) == 0,
-        "the driver cannot listen on 3390");
-    struct Cleanup {
-        SOCKET socket;
-        ~Cleanup() {
-            closesocket(socket);
-            WSACleanup();
-        }
-    } cleanup{listener};
-
+    const e2e::DriverListener listener(3390);
     Program program;
     const std::string before = SnapshotOfChangedKeys();
     // Enter answers the default button: No.
-    ExpectWarning(program, L"3390", L"新端口 3390 已被另一个程序占用");
-    e2e::PressKey(VK_RETURN);
+    program.PressKeyInMessageBox(ExpectWarning(program, L"3390", L"新端口 3390 已被另一个程序占用"), VK_RETURN);
     ExpectCancelled(program, before, L"修改已取消：端口 3390 已被另一个程序占用");
 
     GoOnAndDeclineRestart(program, ExpectWarning(program, L"3390", L"另一个程序"));
