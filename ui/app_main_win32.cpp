@@ -51,14 +51,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         MessageBoxW(nullptr, L"无法创建主窗口。", L"错误", MB_OK | MB_ICONERROR);
         return 1;
     }
+    // The change's message boxes belong to the main window, which they disable while they are up.
+    platform.SetOwner(application.MainWindowHandle());
 
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        // Tab and Shift+Tab move between the controls of whichever of our windows the message is for.
-        HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        if (root && IsDialogMessageW(root, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) korvane::DispatchProgramMessage(message);
     return static_cast<int>(message.wParam);
 }

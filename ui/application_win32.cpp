@@ -26,6 +26,13 @@ void Application::EndProgram() {
     if (HWND main = mainWindow_.Handle()) DestroyWindow(main);
 }
 
+void DispatchProgramMessage(MSG& message) {
+    HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (root && IsDialogMessageW(root, &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
 void Application::WindowOpened() {
     ++openWindows_;
 }

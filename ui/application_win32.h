@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "platform/win32/platform_win32.h"
+#include "platform/platform.h"
 #include "ui/about_window_win32.h"
 #include "ui/main_window_win32.h"
 
@@ -13,13 +13,15 @@ namespace korvane {
 
 class Application {
 public:
-    Application(HINSTANCE instance, Win32Platform& platform)
+    Application(HINSTANCE instance, Platform& platform)
         : mainWindow_(instance, platform, *this), aboutWindow_(instance, *this) {}
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
     // Creates the main window (which runs the start-up sequence) and shows it.
     bool Start(int showCommand);
+    HWND MainWindowHandle() const { return mainWindow_.Handle(); }
+    HWND AboutWindowHandle() const { return aboutWindow_.Handle(); }
 
     // The About window: created on first use and again after it was closed, otherwise brought to the front.
     void ShowAbout();
@@ -35,5 +37,9 @@ private:
     AboutWindow aboutWindow_;
     int openWindows_ = 0;
 };
+
+// Handles one message of the program's message loop: Tab and Shift+Tab move between the controls of
+// whichever of the program's windows the message is for, everything else is dispatched.
+void DispatchProgramMessage(MSG& message);
 
 }  // namespace korvane

@@ -62,7 +62,7 @@ LRESULT CALLBACK LogBoxProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance, Win32Platform& platform, Application& application)
+MainWindow::MainWindow(HINSTANCE instance, Platform& platform, Application& application)
     : ProgramWindow(instance, application, kMainFrame), platform_(platform) {}
 
 bool MainWindow::Create() {
@@ -72,7 +72,6 @@ bool MainWindow::Create() {
         DestroyMenu(menuBar);
         return false;
     }
-    platform_.SetOwner(hwnd_);
     RunStartup(platform_, *this);
     return true;
 }

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "platform/win32/platform_win32.h"
+#include "platform/platform.h"
 #include "platform/win32/scoped.h"
 #include "port/main_view.h"
 #include "ui/window_win32.h"
@@ -14,7 +14,7 @@ namespace korvane {
 
 class MainWindow final : public ProgramWindow, public MainView {
 public:
-    MainWindow(HINSTANCE instance, Win32Platform& platform, Application& application);
+    MainWindow(HINSTANCE instance, Platform& platform, Application& application);
 
     // Creates the window and its controls and runs the start-up sequence; the window stays hidden.
     bool Create();
@@ -40,7 +40,7 @@ private:
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
     std::wstring ControlText(int id) const;
 
-    Win32Platform& platform_;
+    Platform& platform_;
     GdiObject<HFONT> portFont_;
     GdiObject<HFONT> smallFont_;
     GdiObject<HFONT> defaultFont_;
