@@ -76,11 +76,11 @@ set(CPACK_PACKAGE_FILE_NAME "${KORVANE_EXE_NAME}")
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)
 
-# The end-to-end bench runs the program under Wine: only where it is cross-compiled on Linux.
+# The tests under Wine, and the checks of the .exe itself: only where it is cross-compiled on Linux.
 if(CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
   enable_testing()
-  add_subdirectory(tests/e2e)
-  add_test(NAME static_imports COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/check_imports.sh $<TARGET_FILE:korvane>)
+  add_subdirectory(tests/windows)
+  add_test(NAME exe_file COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/check_exe.sh $<TARGET_FILE:korvane>)
   add_test(NAME package COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/check_package.sh ${CMAKE_CURRENT_BINARY_DIR}
                                 $<TARGET_FILE:korvane>)
   add_subdirectory(tests/benchmark)

@@ -53,6 +53,8 @@ add_custom_command(
 # the resource compiler; OBJECT_DEPENDS recompiles app.rc whenever a file it pulls in changes, which the
 # resource compiler's own dependency tracking does not see for ICON and RT_MANIFEST files.
 target_sources(korvane PRIVATE ${KORVANE_APP_ICON})
+# For other programs that link app.rc (the window tests).
+add_custom_target(korvane_icon DEPENDS ${KORVANE_APP_ICON})
 set(KORVANE_RC_INPUTS
   ${KORVANE_APP_ICON}
   ${CMAKE_CURRENT_SOURCE_DIR}/resources/app.manifest

@@ -8,7 +8,7 @@
 #
 # Wine runs in the Simplified Chinese locale (zh_CN.UTF-8), as on the users' Windows.
 # Wine has no firewall of its own: the demo machine serves the firewall's automation classes with the
-# test bench's recording stand-in, so the rule the program adds can be shown.
+# test bench's stand-in, so the rules the program adds can be shown.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -18,11 +18,16 @@ bash scripts/build.sh >/dev/null
 # Wine in Simplified Chinese, as the users' Windows: its own buttons and texts appear as there.
 export WINE_ENV_LOCALE=zh_CN.UTF-8
 program="$root/build/win/Korvane远程端口修改工具V1.0.exe"
-driver="$root/build/win/tests/e2e/e2e_driver.exe"
+tests="$root/build/win/tests/windows"
 
 if [[ -z ${DISPLAY:-} ]] || ! timeout 5 xdpyinfo >/dev/null 2>&1; then
     echo "没有可用的显示器，使用虚拟显示器演示一次修改 / no display: playing a walk-through on a virtual one"
-    bash tests/e2e/run.sh "$program" "$driver" demo_walkthrough
+    trap 'bash tests/wine/bench.sh stop build/win/demo' EXIT
+    bash tests/wine/bench.sh start build/win/demo "$program" "$tests/e2e_tests.exe" "$tests/firewall_stand_in.dll" \
+        >/dev/null
+    bash tests/wine/bench.sh run build/win/demo 'C:\korvane\e2e_tests.exe' --gtest_filter=Demo.* --gtest_brief=1
+    bash tests/wine/bench.sh stop build/win/demo >/dev/null
+    trap - EXIT
     echo
     echo "截图 / screenshots: $root/build/win/screenshots/{main-window,restart-question,about-window}.png"
     exit 0
@@ -34,8 +39,8 @@ wine_env_require || exit 2
 wine_env_trap_cleanup
 wine_env_create_prefix build/win/demo-prefix || exit 2
 mkdir -p "$WINEPREFIX/drive_c/korvane"
-cp "$program" "$(dirname "$driver")/firewall_recorder.dll" "$WINEPREFIX/drive_c/korvane/"
-wine_env_register_firewall_recorder 'C:\korvane\firewall_recorder.dll'
+cp "$program" "$tests/firewall_stand_in.dll" "$WINEPREFIX/drive_c/korvane/"
+wine_env_register_firewall_stand_in 'C:\korvane\firewall_stand_in.dll'
 # A real display has a window manager: let it manage the program's windows.
 wine_env_import_reg '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="Y"

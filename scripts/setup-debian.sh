@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ libgtest-dev             # host build and unit tests
+  cmake make g++ libgtest-dev googletest  # host build and unit tests; GoogleTest's sources for Windows
   clang libclang-rt-14-dev                # the unit tests under sanitizers, the fuzz targets (libFuzzer),
                                           # and a second compiler of the Windows program (check-sources.sh)
   g++-mingw-w64-x86-64-win32              # the Windows program

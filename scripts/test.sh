@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test: installs what is missing, builds, checks the sources (includes point down; clang builds the
-# Windows program too), runs the unit tests, the same under sanitizers with the fuzz targets, then the
-# end-to-end tests of the real program under Wine on a virtual display.
+# Windows program too, which passes the end-to-end tests as well), runs the unit tests, the same under
+# sanitizers with the fuzz targets, then the checks of the .exe and the window, platform and end-to-end tests
+# under Wine on a virtual display (tests/README.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

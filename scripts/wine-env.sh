@@ -144,9 +144,9 @@ wine_env_create_prefix() {
 "
 }
 
-# Registers a recording stand-in for the firewall's automation classes (HNetCfg.FwPolicy2, HNetCfg.FWRule)
-# in the prefix: Wine's own objects keep no rules. `dll` is its Windows path in the prefix.
-wine_env_register_firewall_recorder() {
+# Registers the test bench's stand-in for the firewall's automation classes (HNetCfg.FwPolicy2,
+# HNetCfg.FWRule) in the prefix: Wine's own objects keep no rules. `dll` is its Windows path in the prefix.
+wine_env_register_firewall_stand_in() {
     local dll=${1//\\/\\\\} classes="" clsid
     for clsid in '{E2B3C97F-6AE1-41AC-817A-F6F92166D7DD}' '{2C5BC43E-3369-4C33-AB0C-BE9469677AF4}'; do
         classes+="[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$clsid\\InprocServer32]

@@ -1,6 +1,7 @@
 // Stands in for a DLL planted beside the program under the name of a system DLL that Windows does not take
-// from its KnownDLLs: iphlpapi.dll. Loaded anywhere, it leaves a mark a scenario can look for. It offers
-// the function the program uses, so that a loader resolving the program's imports would take it.
+// from its KnownDLLs (the tests copy it as iphlpapi.dll and as scrrun.dll). Loaded anywhere, it leaves a mark
+// a test can look for. It offers the functions the program and the script shell object import from those
+// DLLs, so that a loader resolving imports would take it.
 #include <windows.h>
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
@@ -14,4 +15,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 
 extern "C" __declspec(dllexport) DWORD WINAPI GetExtendedTcpTable(PVOID, PDWORD, BOOL, ULONG, int, ULONG) {
     return ERROR_NOT_SUPPORTED;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DoOpenPipeStream(HANDLE, DWORD, void**) {
+    return E_NOTIMPL;
 }

@@ -17,6 +17,7 @@
 #include "port/port_change.h"
 #include "port/port_settings.h"
 #include "tests/fuzz/reference.h"
+#include "tests/shared/expected_texts.h"
 #include "tests/unit/fakes.h"
 
 using namespace korvane;
@@ -25,7 +26,7 @@ using namespace std::string_literals;
 
 namespace {
 
-const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
+using expected::kStartLog;
 const std::wstring kSuccessLines[] = {L"系统远程桌面连接端口已被修改为：", L"远程端口已被添加到防火墙例外",
                                       L"远程端口将在重启后生效！"};
 // Where a failure's message starts listing what it could not put back.

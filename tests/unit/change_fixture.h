@@ -6,11 +6,13 @@
 
 #include "port/port_change.h"
 #include "port/port_settings.h"
+#include "tests/shared/expected_texts.h"
 #include "tests/unit/fakes.h"
 
 namespace korvane::testing {
 
-inline const std::wstring kStartLog = L"程序默认将远程端口设置为：10010\r\n";
+using expected::kStartLog;
+using expected::SuccessLines;
 
 class ChangeTest : public ::testing::Test {
 protected:

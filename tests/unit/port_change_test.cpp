@@ -12,15 +12,8 @@
 namespace korvane::testing {
 namespace {
 
-const std::wstring kLimitPrompt = L"端口最大值：65535，端口已自动生成可自行更改。";
+using expected::kLimitPrompt;
 const std::wstring kNotAPortPrompt = L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。";
-
-std::wstring SuccessLines(const std::wstring& port) {
-    return L"系统远程桌面连接端口已被修改为：" + port + L"\r\n" +
-           L"远程端口已被添加到防火墙例外\r\n"
-           L"远程端口将在重启后生效！\r\n"
-           L"欢迎访问KorvaneIT技术网：www.kv.example！\r\n";
-}
 
 // The two rules of a change on a machine whose own Remote Desktop rules say nothing: open to all.
 std::map<std::wstring, FirewallRule> OpenRules(const std::wstring& port) {
@@ -83,7 +76,7 @@ TEST_F(PortChangeTest, ChangeAnsweredNoWritesAllThreeValuesAddsTheRuleAndLogsFou
 
     EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3390"));
     ASSERT_EQ(world.messages.size(), 1u);
-    EXPECT_EQ(world.messages[0].prompt, L"修改完成，确定重启吗？");
+    EXPECT_EQ(world.messages[0].prompt, expected::kRestartQuestion);
     EXPECT_EQ(world.messages[0].style, 4);
     EXPECT_EQ(world.messages[0].title, L"Korvane");
     EXPECT_TRUE(world.started.empty());

@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "port/port_settings.h"
+#include "tests/shared/expected_texts.h"
 #include "tests/unit/fakes.h"
 #include "ui/startup.h"
 
 namespace korvane::testing {
 namespace {
 
-const std::wstring kDefaultLine = L"程序默认将远程端口设置为：10010\r\n";
+const std::wstring kDefaultLine = expected::kStartLog;
 
 class StartupTest : public ::testing::Test {
 protected:

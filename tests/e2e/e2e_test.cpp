@@ -1,0 +1,276 @@
+// The real program in a throwaway Wine prefix, for what only the built .exe can show: that start-up reads
+// the real registry through the real script shell object, that a change writes the three values and the
+// two rules and starts the system's shutdown.exe (never one planted beside it), that nothing is written
+// for a text that is not a port, for a warning answered No or when a rule is refused, and that no DLL
+// planted beside the program runs in it. The decisions behind each are unit tested; these check the wiring.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "port/port_settings.h"
+#include "tests/e2e/driver.h"
+#include "tests/shared/expected_texts.h"
+#include "tests/windows/firewall_stand_in/stand_in_files.h"
+#include "ui/control_ids.h"
+
+namespace e2e {
+namespace {
+
+using korvane::FirewallRule;
+using namespace korvane;
+
+const std::wstring kListKey = kFirewallListPath.substr(0, kFirewallListPath.size() - 1);
+const wchar_t* const kShutdownRecord = L"C:\\shutdown-record.txt";
+const wchar_t* const kPlantedMark = L"C:\\planted-dll-ran.txt";
+
+// One of the program's rules for `port`: inbound, allow, for Remote Desktop's listener in `profiles` from
+// `remoteAddresses`.
+FirewallRule OurRule(const std::wstring& protocolLabel, const std::wstring& port, int profiles = 0x7FFFFFFF,
+                     const std::wstring& remoteAddresses = L"*") {
+    FirewallRule rule;
+    rule.name = L"远程桌面端口 " + port + L" (" + protocolLabel + L")";
+    rule.description = L"新的远程连接端口";
+    rule.grouping = L"Korvane远程端口修改工具";
+    rule.protocol = protocolLabel.rfind(L"UDP", 0) == 0 ? 17 : 6;
+    rule.localPorts = port;
+    rule.profiles = profiles;
+    rule.remoteAddresses = remoteAddresses;
+    return rule;
+}
+
+FirewallRule Kernel(FirewallRule rule) {
+    rule.applicationName = L"System";
+    rule.serviceName.clear();
+    return rule;
+}
+
+std::vector<FirewallRule> Rules() {
+    std::vector<FirewallRule> rules;
+    if (!stand_in::ReadRules(rules)) Abort("the firewall stand-in's rules cannot be read");
+    return rules;
+}
+
+// The keys a change may write beneath: equal snapshots mean not a byte changed.
+std::string ChangedKeys() {
+    return Snapshot(L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server") +
+           Snapshot(L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\SharedAccess");
+}
+
+std::wstring ReadFileText(const wchar_t* path) {
+    std::ifstream file(Utf8(path).c_str(), std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string utf8 = text.str();
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), int(wide.size()))));
+    return wide;
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Remote Desktop on 3389 in both values, no firewall entry, no rules, no failure: the machine as Windows
+// leaves it.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        port = FreePort();
+        P = std::to_wstring(port);
+        P2 = std::to_wstring(FreePort(port));
+        SetDword(kRdpTcpPortPath, 3389);
+        SetDword(kTdsPortPath, 3389);
+        DeleteKey(kListKey);
+        stand_in::Reset();
+    }
+    void TearDown() override { stand_in::Reset(); }
+
+    // The new ports of the test: free now on this machine.
+    unsigned short port = 0;
+    std::wstring P, P2;
+
+    // Clicks 修改 on `port` and returns the first box it brings.
+    Box Change(Program& program, const std::wstring& port) {
+        program.SetText(kIdText2, port);
+        program.Click(kIdCommand1);
+        const auto box = program.WaitForMessageBox();
+        if (!box) Abort("修改 brought no message box");
+        return *box;
+    }
+    void ChangeAndDeclineRestart(Program& program, const std::wstring& port) {
+        const Box question = Change(program, port);
+        EXPECT_EQ(question.text, expected::kRestartQuestion);
+        program.Answer(question, IDNO);
+    }
+};
+
+// The port comes from RDP-Tcp's value, where the listener takes it; 退出 ends the program.
+TEST_F(ProgramTest, StartUpShowsThePortRemoteDesktopListensOnAndExitEndsIt) {
+    SetDword(kRdpTcpPortPath, 3390);
+    Program program;
+    EXPECT_EQ(program.Text(kIdText1), L"3390");
+    EXPECT_EQ(program.Text(kIdText2), L"10010");
+    EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog);
+    program.Click(kIdCommand2);
+    EXPECT_EQ(program.WaitForExit(5000), 0u);
+}
+
+// Leading zeros stay in the entry's name and data; the numbers lose them. Yes to the restart question, then
+// OK to the notice, starts the system's shutdown.exe, never the one planted beside the program.
+TEST_F(ProgramTest, ChangeWritesValuesAndRulesAndRestartsThroughTheSystemsShutdownOnly) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring systemShutdown = std::wstring(system) + L"\\shutdown.exe";
+    const std::wstring recorder = Folder() + L"shutdown_recorder.exe";
+    ASSERT_TRUE(CopyFileW(recorder.c_str(), systemShutdown.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(recorder.c_str(), (Folder() + L"shutdown.exe").c_str(), FALSE));
+    const ScopedString native(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\shutdown.exe", L"native");
+    DeleteFileW(kShutdownRecord);
+
+    Program program;
+    const Box question = Change(program, L"0" + P);
+    EXPECT_EQ(question.text, expected::kRestartQuestion);
+    EXPECT_EQ(question.caption, expected::kRestartTitle);
+    EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(ReadDword(kTdsPortPath), port);
+    EXPECT_EQ(ReadDword(kRdpTcpPortPath), port);
+    EXPECT_EQ(ReadString(kFirewallListPath + L"0" + P + L":TCP"), L"0" + P + L":TCP:*:Enabled:新的远程连接端口");
+    EXPECT_EQ(Rules(), (std::vector<FirewallRule>{OurRule(L"TCP", P), OurRule(L"UDP", P)}));
+    EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog + expected::SuccessLines(L"0" + P));
+
+    program.Answer(question, IDYES);
+    const auto notice = program.WaitForMessageBox();
+    ASSERT_TRUE(notice.has_value());
+    EXPECT_EQ(notice->text, expected::kRestartNotice);
+    EXPECT_EQ(notice->caption, expected::kRestartNoticeTitle);
+    EXPECT_FALSE(Exists(kShutdownRecord)) << "started before the notice was acknowledged";
+    program.Answer(*notice, IDOK);
+    ASSERT_TRUE(WaitUntil([] { return !ReadFileText(kShutdownRecord).empty(); })) << "shutdown.exe never started";
+    EXPECT_EQ(ReadFileText(kShutdownRecord), systemShutdown + L"|\"" + systemShutdown + L"\" -r -t 1|2\r\n");
+    EXPECT_TRUE(program.Running());
+    DeleteFileW((Folder() + L"shutdown.exe").c_str());
+}
+
+TEST_F(ProgramTest, TextThatIsNotAPortWritesNothing) {
+    Program program;
+    const std::string before = ChangedKeys();
+    for (const std::wstring text : {L"65536", L"12a", L"", L"0"}) {
+        SCOPED_TRACE(Utf8(text));
+        const Box box = Change(program, text);
+        EXPECT_EQ(box.caption, expected::kErrorTitle);
+        EXPECT_TRUE(text != L"65536" || box.text == expected::kLimitPrompt) << Utf8(box.text);
+        program.Answer(box, IDOK);
+        EXPECT_EQ(program.Text(kIdText2), L"10010");
+    }
+    EXPECT_EQ(ChangedKeys(), before);
+    EXPECT_TRUE(Rules().empty());
+    EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog);
+}
+
+// Another program listens on the new port. Enter, on the real keyboard, answers the warning's default: No.
+TEST_F(ProgramTest, WarningAnsweredNoWritesNothing) {
+    const Listener listener(port);
+    Program program;
+    const std::string before = ChangedKeys();
+    const Box warning = Change(program, P);
+    EXPECT_EQ(warning.caption, expected::kWarningTitle);
+    EXPECT_NE(warning.text.find(L"新端口 " + P + L" 已被另一个程序占用"), std::wstring::npos);
+    EXPECT_EQ(warning.buttons, (std::vector<int>{IDYES, IDNO}));
+    program.PressKeyInMessageBox(warning, VK_RETURN);
+    const std::wstring cancelled = expected::kStartLog + L"修改已取消：端口 " + P + L" 已被另一个程序占用\r\n";
+    EXPECT_EQ(program.WaitForText(kIdRizhi, cancelled), cancelled);
+    EXPECT_FALSE(program.WaitForMessageBox(300));
+    EXPECT_EQ(ChangedKeys(), before);
+    EXPECT_TRUE(Rules().empty());
+}
+
+// The rules already made go, a rule rewritten gets every property back, and not a byte of the registry changes.
+TEST_F(ProgramTest, RefusedRulePutsEverythingBack) {
+    FirewallRule handMade = OurRule(L"TCP", L"4000", 1, L"192.0.2.1");
+    handMade.name = L"远程桌面端口 " + P + L" (TCP)";
+    handMade.protocol = 17;
+    handMade.edgeTraversalOptions = 1;
+    const struct {
+        const char* name;
+        std::vector<FirewallRule> seeded;
+        const char* operation;
+        int nth;
+        std::wstring step;
+    } cases[] = {
+        {"the UDP rule refused after the TCP rule was added",
+         {},
+         "add",
+         2,
+         L"添加防火墙入站规则“远程桌面端口 " + P + L" (UDP)”"},
+        {"a rewrite failing halfway", {handMade}, "update", 3, L"添加防火墙入站规则“远程桌面端口 " + P + L" (TCP)”"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(stand_in::WriteRules(c.seeded));
+        const std::string before = ChangedKeys();
+        ASSERT_TRUE(stand_in::SetFailure(c.operation, 0x80070005u, c.nth));
+        Program program;
+        const Box box = Change(program, P);
+        EXPECT_EQ(box.caption, expected::kErrorTitle);
+        EXPECT_NE(box.text.find(L"失败的步骤：" + c.step), std::wstring::npos) << Utf8(box.text);
+        EXPECT_NE(box.text.find(L"0x80070005"), std::wstring::npos);
+        EXPECT_NE(box.text.find(L"已写入的设置均已恢复原样"), std::wstring::npos);
+        program.Answer(box, IDOK);
+        EXPECT_EQ(ChangedKeys(), before);
+        EXPECT_EQ(Rules(), c.seeded);
+        EXPECT_EQ(program.Text(kIdRizhi).rfind(expected::kStartLog + L"修改失败：" + c.step + L"，", 0), 0u);
+        stand_in::Reset();
+    }
+}
+
+// Windows 7 and Server 2008 R2 run the Remote Desktop listener in the kernel: the rules name the program
+// "System" and no service; from the version where Windows has no listener rule, else copied from that rule.
+TEST_F(ProgramTest, WindowsSevenRulesNameTheKernelListener) {
+    const ScopedString windows7(L"HKEY_CURRENT_USER\\Software\\Wine\\Version", L"win7");
+    Program program;
+    ChangeAndDeclineRestart(program, P);
+    EXPECT_EQ(Rules(), (std::vector<FirewallRule>{Kernel(OurRule(L"TCP", P)), Kernel(OurRule(L"UDP", P))}));
+
+    FirewallRule windows = Kernel(OurRule(L"TCP", L"3389", 4, L"LocalSubnet"));
+    windows.name = L"远程桌面(TCP-In)";
+    windows.description.clear();
+    windows.grouping = L"@FirewallAPI.dll,-28752";
+    ASSERT_TRUE(stand_in::WriteRules({windows}));
+    ChangeAndDeclineRestart(program, P2);
+    EXPECT_EQ(Rules(), (std::vector<FirewallRule>{windows, Kernel(OurRule(L"TCP", P2, 4, L"LocalSubnet")),
+                                                  Kernel(OurRule(L"UDP", P2, 4, L"LocalSubnet"))}));
+}
+
+// iphlpapi.dll (the listener table) is not one of the DLLs Windows always takes from System32; imported
+// statically it would be looked for beside the program first, before any code of the program ran. With Wine
+// told to search for it the way Windows does, a copy planted there never runs, and the port check still finds
+// the listener through the system's.
+TEST_F(ProgramTest, PlantedIphlpapiBesideTheProgramNeverRuns) {
+    const std::wstring planted = Folder() + L"iphlpapi.dll";
+    DeleteFileW(kPlantedMark);
+    ASSERT_TRUE(CopyFileW((Folder() + L"planted_dll.dll").c_str(), planted.c_str(), FALSE));
+    {
+        const ScopedString nativeFirst(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\iphlpapi", L"native,builtin");
+        const Listener listener(port);
+        Program program;
+        const Box warning = Change(program, P);
+        EXPECT_NE(warning.text.find(L"已被另一个程序占用"), std::wstring::npos);
+        program.Answer(warning, IDNO);
+    }
+    DeleteFileW(planted.c_str());
+    EXPECT_FALSE(Exists(kPlantedMark)) << "the planted iphlpapi.dll ran in the program";
+}
+
+// Any DLL the program, or a system DLL in it, loads later by its bare name is looked for in System32 only.
+TEST_F(ProgramTest, ADllBesideTheProgramIsNotFoundByItsBareName) {
+    const std::wstring planted = Folder() + L"korvane_planted.dll";
+    ASSERT_TRUE(CopyFileW((Folder() + L"planted_dll.dll").c_str(), planted.c_str(), FALSE));
+    Program program;
+    EXPECT_FALSE(program.LoadsLibrary(L"korvane_planted.dll"));
+    EXPECT_TRUE(program.LoadsLibrary(planted)) << "the control: given its full path, it loads";
+}
+
+}  // namespace
+}  // namespace e2e
