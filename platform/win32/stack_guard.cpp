@@ -12,13 +12,14 @@ uintptr_t __stack_chk_guard = 0x2B992DDFA232ull;
 
 // A smashed stack or an overflowing checked copy: the process ends at once, as Windows ends a program whose
 // /GS cookie was overwritten, with nothing more run that an attacker may have prepared.
-[[noreturn]] void __stack_chk_fail() {
+void __stack_chk_fail() {
     TerminateProcess(GetCurrentProcess(), STATUS_STACK_BUFFER_OVERRUN);
     __builtin_unreachable();
 }
 
-[[noreturn]] void __chk_fail() {
+void __chk_fail() {
     __stack_chk_fail();
+    __builtin_unreachable();
 }
 
 }  // extern "C"
