@@ -4,7 +4,9 @@ enable_language(RC)
 
 set(KORVANE_EXE_NAME "Korvane远程端口修改工具V1.0")
 
-add_executable(korvane WIN32
+# The Windows code in two libraries, which the tests under Wine link too: the platform services, and the
+# windows.
+add_library(korvane_platform_win32 STATIC
   platform/win32/dispatch.cpp
   platform/win32/dll_search.cpp
   platform/win32/error_text.cpp
@@ -14,6 +16,8 @@ add_executable(korvane WIN32
   platform/win32/script_shell_win32.cpp
   platform/win32/system_info_win32.cpp
   platform/win32/system_library.cpp
+)
+add_library(korvane_ui_win32 STATIC
   ui/control_placement_win32.cpp
   ui/dpi_win32.cpp
   ui/window_win32.cpp
@@ -21,12 +25,14 @@ add_executable(korvane WIN32
   ui/new_port_field_win32.cpp
   ui/about_window_win32.cpp
   ui/application_win32.cpp
-  ui/app_main_win32.cpp
-  resources/app.rc
 )
 # Only DLLs that Windows always takes from the system folder (its KnownDLLs) and comctl32 (which the manifest
 # redirects) may be imported statically; anything else is loaded at run time (system_library.h).
-target_link_libraries(korvane PRIVATE korvane_core ole32 oleaut32 uuid comctl32 gdi32 user32 shell32 imm32 ws2_32)
+target_link_libraries(korvane_platform_win32 PUBLIC korvane_core ole32 oleaut32 uuid ws2_32 advapi32)
+target_link_libraries(korvane_ui_win32 PUBLIC korvane_platform_win32 korvane_core comctl32 gdi32 user32 imm32)
+
+add_executable(korvane WIN32 ui/app_main_win32.cpp resources/app.rc)
+target_link_libraries(korvane PRIVATE korvane_ui_win32 korvane_platform_win32 korvane_core)
 set_target_properties(korvane PROPERTIES OUTPUT_NAME "${KORVANE_EXE_NAME}")
 if(MINGW)
   # Hardening: stack canaries and checked string and memory functions. mingw-w64 10 keeps the checked
@@ -38,7 +44,7 @@ if(MINGW)
   # Size: every function and datum in a section of its own, so that the linker drops what nothing uses, and
   # -O2 rather than CMake's -O3, whose inlining of the string building in the change procedure costs about
   # 50 KB and no time anyone could notice.
-  foreach(target korvane korvane_core)
+  foreach(target korvane korvane_core korvane_platform_win32 korvane_ui_win32)
     target_compile_options(${target} PRIVATE -fstack-protector-strong -ffunction-sections -fdata-sections
                            $<$<CONFIG:Release>:-O2>)
     target_compile_definitions(${target} PRIVATE _FORTIFY_SOURCE=2)
@@ -60,7 +66,9 @@ if(MSVC)
   target_link_options(korvane PRIVATE /ENTRY:wWinMainCRTStartup)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} /c65001")
 endif()
-target_include_directories(korvane PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+foreach(target korvane korvane_platform_win32 korvane_ui_win32)
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+endforeach()
 
 include(resources/resources.cmake OPTIONAL)
 
