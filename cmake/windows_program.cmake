@@ -84,8 +84,10 @@ set(CPACK_PACKAGE_FILE_NAME "${KORVANE_EXE_NAME}")
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)
 
-# The tests under Wine, and the checks of the .exe itself: only where it is cross-compiled on Linux.
-if(CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX)
+# The tests under Wine, and the checks of the .exe itself: only where it is cross-compiled on Linux (and not
+# for the second compiler's build, which only makes the program).
+option(KORVANE_WINE_TESTS "The tests under Wine and the benchmark" ON)
+if(CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX AND KORVANE_WINE_TESTS)
   enable_testing()
   add_subdirectory(tests/windows)
   add_test(NAME exe_file COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe/check_exe.sh $<TARGET_FILE:korvane>)
