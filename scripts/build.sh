@@ -12,6 +12,9 @@ if [[ ${1:-} == sanitize ]]; then
     exit 0
 fi
 cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build/host -j "$jobs"
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Side by side: while one build links, the other compiles.
+cmake --build build/host -j "$jobs" &
+host=$!
 cmake --build build/win -j "$jobs"
+wait "$host"

@@ -7,6 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup-debian.sh
+# Wine's prefix is made once for this run; each bench of the run starts from a copy of it.
+export KORVANE_WINE_TEMPLATE="$PWD/build/wine-template"
+rm -rf "$KORVANE_WINE_TEMPLATE"
 bash scripts/build.sh
 bash scripts/check-sources.sh
 ctest --test-dir build/host --output-on-failure

@@ -144,6 +144,13 @@ wine_env_create_prefix() {
 "
 }
 
+# Uses an existing prefix in `dir` (a copy of one wine_env_create_prefix made), with the same exports.
+wine_env_use_prefix() {
+    WINEPREFIX=$(cd "$1" && pwd)
+    WINE_ENV_PREFIX=$WINEPREFIX
+    export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=$WINE_ENV_LOCALE
+}
+
 # Registers the test bench's stand-in for the firewall's automation classes (HNetCfg.FwPolicy2,
 # HNetCfg.FWRule) in the prefix: Wine's own objects keep no rules. `dll` is its Windows path in the prefix.
 wine_env_register_firewall_stand_in() {

@@ -10,6 +10,10 @@
 #
 # CTest calls start and stop as the set-up and clean-up of the tests that run in the bench. What the prefix
 # holds and why: scripts/wine-env.sh and tests/README.md.
+#
+# With KORVANE_WINE_TEMPLATE set (scripts/test.sh sets it for one run of every test), the first bench made
+# also leaves a copy of its new prefix there, and every later one starts from a copy of that instead of
+# creating a prefix anew: each bench still has a prefix of its own, and the run makes Wine's prefix once.
 set -uo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -35,9 +39,17 @@ start() {
     [[ -f $state ]] && stop
     wine_env_require || return 2
     wine_env_start_xvfb || return 2
-    if ! wine_env_create_prefix "$dir/prefix"; then
+    local template=${KORVANE_WINE_TEMPLATE:-}
+    if [[ -n $template && -f $template/system.reg ]]; then
+        rm -rf "$dir/prefix" && cp -a "$template" "$dir/prefix" || return 2
+        wine_env_use_prefix "$dir/prefix"
+    elif ! wine_env_create_prefix "$dir/prefix"; then
         wine_env_cleanup
         return 2
+    elif [[ -n $template ]]; then
+        # Ending the server writes the prefix's registry out.
+        wineserver -k
+        rm -rf "$template" && cp -a "$dir/prefix" "$template"
     fi
     # Kept running between the tests, so that each starts at once.
     wineserver -p >/dev/null 2>&1 </dev/null
