@@ -37,6 +37,9 @@ start() {
         return 2
     }
     [[ -f $state ]] && stop
+    # Wine's own processes (its services, its desktop) live on after this script: none may hold the caller's
+    # output open (CTest waits for it to close), so they write to a log of their own.
+    exec 3>&1 >"$dir/start.log" 2>&1 </dev/null
     wine_env_require || return 2
     wine_env_start_xvfb || return 2
     local template=${KORVANE_WINE_TEMPLATE:-}
@@ -72,7 +75,7 @@ start() {
             "$DISPLAY" "$WINEPREFIX" "$WINEARCH" "$WINEDEBUG" "$WINEDLLOVERRIDES" "$LC_ALL"
         printf 'bench_xvfb_pid=%q\n' "$WINE_ENV_XVFB_PID"
     } >"$state"
-    echo "bench: prefix ready in $dir/prefix (DISPLAY $DISPLAY)"
+    echo "bench: prefix ready in $dir/prefix (DISPLAY $DISPLAY)" >&3
 }
 
 run() {
@@ -110,7 +113,14 @@ stop() {
 }
 
 case $command in
-start) start "$@" ;;
+start)
+    # In a subshell of its own, which alone sends its output to the log; on failure the log is shown.
+    (start "$@") || {
+        status=$?
+        cat "$dir/start.log" >&2
+        exit "$status"
+    }
+    ;;
 run) run "$@" ;;
 stop) stop ;;
 *)
