@@ -39,7 +39,7 @@ start() {
     [[ -f $state ]] && stop
     # Wine's own processes (its services, its desktop) live on after this script: none may hold the caller's
     # output open (CTest waits for it to close), so they write to a log of their own.
-    exec 3>&1 >"$dir/start.log" 2>&1 </dev/null
+    exec >"$dir/start.log" 2>&1 </dev/null
     wine_env_require || return 2
     wine_env_start_xvfb || return 2
     local template=${KORVANE_WINE_TEMPLATE:-}
@@ -75,7 +75,7 @@ start() {
             "$DISPLAY" "$WINEPREFIX" "$WINEARCH" "$WINEDEBUG" "$WINEDLLOVERRIDES" "$LC_ALL"
         printf 'bench_xvfb_pid=%q\n' "$WINE_ENV_XVFB_PID"
     } >"$state"
-    echo "bench: prefix ready in $dir/prefix (DISPLAY $DISPLAY)" >&3
+    echo "bench: prefix ready in $dir/prefix (DISPLAY $DISPLAY)"
 }
 
 run() {
@@ -115,11 +115,11 @@ stop() {
 case $command in
 start)
     # In a subshell of its own, which alone sends its output to the log; on failure the log is shown.
-    (start "$@") || {
-        status=$?
+    if ! (start "$@"); then
         cat "$dir/start.log" >&2
-        exit "$status"
-    }
+        exit 2
+    fi
+    tail -n 1 "$dir/start.log"
     ;;
 run) run "$@" ;;
 stop) stop ;;
