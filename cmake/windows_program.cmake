@@ -28,7 +28,7 @@ add_library(korvane_ui_win32 STATIC
 )
 # Only DLLs that Windows always takes from the system folder (its KnownDLLs) and comctl32 (which the manifest
 # redirects) may be imported statically; anything else is loaded at run time (system_library.h).
-target_link_libraries(korvane_platform_win32 PUBLIC korvane_core ole32 oleaut32 uuid ws2_32 advapi32)
+target_link_libraries(korvane_platform_win32 PUBLIC korvane_core ole32 oleaut32 uuid wbemuuid ws2_32 advapi32)
 target_link_libraries(korvane_ui_win32 PUBLIC korvane_platform_win32 korvane_core comctl32 gdi32 user32 imm32)
 
 add_executable(korvane WIN32 ui/app_main_win32.cpp resources/app.rc)

@@ -125,6 +125,12 @@ struct TcpListener {
     uint32_t processId = 0;  // 0 when Windows does not tell
 };
 
+// The range from which Windows hands out TCP ports to outgoing connections: `count` ports from `start`.
+struct DynamicPortRange {
+    uint16_t start = 0;
+    uint32_t count = 0;
+};
+
 // The version of the running Windows, as the system reports it whatever the program's manifest says.
 struct WindowsVersion {
     uint32_t major = 0;
@@ -163,6 +169,10 @@ public:
     // The image name of a process ("svchost.exe"); empty when it cannot be found.
     virtual std::wstring ProcessImageName(uint32_t processId) = 0;
     virtual WindowsVersion Version() = 0;
+    // The dynamic port range in force; a failure where Windows does not tell.
+    virtual Status TcpDynamicPortRange(DynamicPortRange& range) = 0;
+    // The asset tag of the firmware's chassis record (SMBIOS), which some clouds fill in; empty for none.
+    virtual std::wstring ChassisAssetTag() = 0;
     // Modal to the application; returns the button pressed (6 for Yes).
     virtual int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) = 0;
     // Starts `program` (a full path) with `arguments`, without waiting for it.

@@ -106,7 +106,7 @@ void RunPortChange(Platform& platform, MainView& view) {
     const std::wstring number = PortNumberText(port);
     Status firewallStatus;
     std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(firewallStatus);
-    const ReachabilityFindings findings = CheckReachability(platform, firewall.get(), firewallStatus, number,
+    const ReachabilityFindings findings = CheckReachability(platform, *shell, firewall.get(), firewallStatus, number,
                                                             std::to_wstring(settings.PreviousListenerPort()) == number);
     for (const std::wstring& line : findings.uncheckedLines) AppendLogLine(view, line);
     for (const ReachabilityRisk& risk : findings.risks) {

@@ -2,6 +2,7 @@
 
 #include "platform/failure_text.h"
 #include "port/firewall_rules.h"
+#include "port/host_facts.h"
 
 namespace korvane {
 
@@ -11,8 +12,81 @@ std::wstring Consequence(const std::wstring& port) {
     return L"如果继续，重启后将无法通过新端口 " + port + L" 远程连接这台计算机。";
 }
 
-std::wstring Question(const std::wstring& cause, const std::wstring& consequence, const std::wstring& advice) {
-    return cause + L"\r\n\r\n" + consequence + L"\r\n\r\n建议：" + advice + L"\r\n\r\n是否仍要修改？";
+std::wstring Question(const std::wstring& cause, const std::wstring& consequence, const std::wstring& advice,
+                      const std::wstring& ask = L"是否仍要修改？") {
+    return cause + L"\r\n\r\n" + consequence + L"\r\n\r\n建议：" + advice + L"\r\n\r\n" + ask;
+}
+
+// A registry value that cannot be read is none: it never makes a warning.
+std::optional<uint32_t> ReadNumber(ScriptShell& shell, const std::wstring& path) {
+    RegValue value;
+    if (!shell.RegRead(path, value) || value.kind != RegValue::Kind::Number) return std::nullopt;
+    return value.number;
+}
+
+std::wstring ReadText(ScriptShell& shell, const std::wstring& path) {
+    RegValue value;
+    if (!shell.RegRead(path, value) || value.kind != RegValue::Kind::Text) return {};
+    return value.text;
+}
+
+void CheckEdition(ScriptShell& shell, const std::wstring& port, ReachabilityFindings& findings) {
+    const std::wstring edition = ReadText(shell, kEditionIdPath);
+    if (!IsHomeEdition(edition)) return;
+    findings.risks.push_back(
+        {Question(
+             L"这台计算机的 Windows 是家庭版（" + edition + L"）：家庭版只能连接其他计算机，不能接受远程桌面连接。",
+             L"如果继续，端口会被修改，但重启后仍无法通过新端口 " + port + L" 或任何端口远程连接这台计算机。",
+             L"选择“否”。要远程连接这台计算机，须先升级到专业版、企业版或教育版。"),
+         L"修改已取消：这台计算机的 Windows 是家庭版，不能接受远程桌面连接"});
+}
+
+void CheckRemoteDesktopSwitch(ScriptShell& shell, const std::wstring& port, ReachabilityFindings& findings) {
+    const RemoteDesktopSwitch state =
+        RemoteDesktopSwitchOf(ReadNumber(shell, kDenyConnectionsPath), ReadNumber(shell, kDenyConnectionsPolicyPath));
+    if (state == RemoteDesktopSwitch::On) return;
+    const bool policy = state == RemoteDesktopSwitch::OffByPolicy;
+    findings.risks.push_back(
+        {Question(policy
+                      ? L"这台计算机的远程桌面未启用：组策略“允许用户通过使用远程桌面服务进行远程连接”禁止远程连接。"
+                      : L"这台计算机的远程桌面未启用（“系统属性”中不允许远程连接到此计算机），不接受任何远程桌面连接。",
+                  L"如果继续，端口会被修改，但重启后仍无法通过新端口 " + port + L" 远程连接这台计算机。",
+                  policy ? L"选择“否”，请管理员先在组策略中允许远程桌面连接，再修改端口。"
+                         : L"选择“否”，先在“系统属性”的“远程”选项卡中允许远程连接到此计算机，再修改端口。"),
+         policy ? L"修改已取消：组策略未启用远程桌面" : L"修改已取消：远程桌面未启用"});
+}
+
+// A port in the range Windows hands out to outgoing connections, and in which Hyper-V, WSL and WinNAT
+// reserve blocks anew at each boot, may be taken by the time Remote Desktop starts after the restart.
+void CheckDynamicRange(Platform& platform, const std::wstring& port, ReachabilityFindings& findings) {
+    DynamicPortRange range;
+    if (!platform.TcpDynamicPortRange(range) || range.count == 0) range = kDefaultDynamicRange;
+    if (!InDynamicRange(static_cast<uint16_t>(std::stoul(port)), range)) return;
+    const std::wstring span =
+        std::to_wstring(range.start) + L"–" + std::to_wstring(uint32_t{range.start} + range.count - 1);
+    findings.risks.push_back({Question(L"新端口 " + port + L" 在 Windows 的动态端口范围（" + span +
+                                           L"）内：Windows 把这个范围内的端口分配给对外的连接，Hyper-V、WSL 和 WinNAT "
+                                           L"还会在每次启动时在其中保留端口，"
+                                           L"现在空闲的端口，重启后可能已被占用。",
+                                       L"如果继续，重启后远程桌面可能无法在端口 " + port +
+                                           L" 上监听，届时将无法通过新端口远程连接这台计算机。",
+                                       L"选择“否”，改用 " + std::to_wstring(range.start) + L" 以下的端口。"),
+                              L"修改已取消：端口 " + port + L" 在动态端口范围（" + span + L"）内"});
+}
+
+// A cloud's security group filters traffic before it reaches the machine, whatever Windows allows.
+void CheckCloud(Platform& platform, ScriptShell& shell, const std::wstring& port, ReachabilityFindings& findings) {
+    const std::wstring cloud = CloudOf(ReadText(shell, kSystemManufacturerPath), ReadText(shell, kSystemProductPath),
+                                       platform.ChassisAssetTag());
+    if (cloud.empty()) return;
+    findings.risks.push_back(
+        {Question(L"这台计算机是" + cloud + L"的云服务器：" + cloud +
+                      L"的安全组在流量到达这台计算机之前就会过滤，安全组没有放行的端口，Windows 放行了也无法访问。",
+                  L"如果安全组没有放行 TCP 和 UDP 端口 " + port + L"，重启后将无法通过新端口 " + port +
+                      L" 远程连接这台计算机。",
+                  L"重启之前，先在" + cloud + L"控制台的安全组入方向规则中放行 TCP 和 UDP 端口 " + port + L"。",
+                  L"安全组是否已经放行 TCP 和 UDP 端口 " + port + L"？选择“是”继续修改，选择“否”取消。"),
+         L"修改已取消：" + cloud + L"安全组须先放行 TCP 和 UDP 端口 " + port});
 }
 
 // The service Remote Desktop listens in (a svchost.exe); on Windows 7 its listener belongs to the kernel.
@@ -138,12 +212,18 @@ void CheckFirewall(Platform& platform, FirewallPolicy* firewall, const Status& f
 
 }  // namespace
 
-ReachabilityFindings CheckReachability(Platform& platform, FirewallPolicy* firewall, const Status& firewallStatus,
-                                       const std::wstring& port, bool isCurrentPort) {
+ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall,
+                                       const Status& firewallStatus, const std::wstring& port, bool isCurrentPort) {
     ReachabilityFindings findings;
+    CheckEdition(shell, port, findings);
+    CheckRemoteDesktopSwitch(shell, port, findings);
     // Remote Desktop itself listens on the port it uses now: writing it again only repairs the rest.
-    if (!isCurrentPort) CheckPort(platform, port, findings);
+    if (!isCurrentPort) {
+        CheckPort(platform, port, findings);
+        CheckDynamicRange(platform, port, findings);
+    }
     CheckFirewall(platform, firewall, firewallStatus, port, findings);
+    CheckCloud(platform, shell, port, findings);
     return findings;
 }
 

@@ -1,7 +1,9 @@
-// Before anything is written: will Remote Desktop be reachable on the new port after the restart? Three
-// conditions make it unreachable although every write succeeds: the port is taken (another program listens
-// on it, or Windows reserves it), the firewall will not apply a rule added here (Group Policy, or all
-// inbound traffic blocked), and the Windows Firewall service does not answer at all.
+// Before anything is written: will Remote Desktop be reachable on the new port after the restart? Every
+// write may succeed and still leave it unreachable: on a Home edition, which accepts no connection; with
+// Remote Desktop turned off; on a port another program listens on, or that Windows reserves; on a port in
+// the dynamic range, which may be taken by the time Remote Desktop starts; behind a firewall that will not
+// apply a rule added here (Group Policy, or all inbound traffic blocked), or whose service does not run; and
+// on a cloud server whose security group does not let the port through.
 #pragma once
 
 #include <string>
@@ -29,11 +31,12 @@ struct ReachabilityFindings {
 inline const std::wstring kRiskTitle = L"警告";
 constexpr int kRiskQuestionStyle = kMessageYesNo | kMessageWarning | kMessageSecondButtonDefault;
 
-// Checks the port (unless Remote Desktop uses it now), then the firewall's local policy, then whether the
-// firewall answers. A port counts as taken only when a program listens on it: connections that merely use
-// it end with the restart. `firewall` is null when the policy object could not be created, `firewallStatus`
-// saying why. `port` is the port's plain decimal text, from 1 to 65535.
-ReachabilityFindings CheckReachability(Platform& platform, FirewallPolicy* firewall, const Status& firewallStatus,
-                                       const std::wstring& port, bool isCurrentPort);
+// Checks, in this order, the edition and whether Remote Desktop is turned on (through `shell`), the port
+// (unless Remote Desktop uses it now) and the dynamic range, the firewall's local policy and whether it
+// answers, and last whether the machine is a cloud's. A port counts as taken only when a program listens on
+// it: connections that merely use it end with the restart. `firewall` is null when the policy object could
+// not be created, `firewallStatus` saying why. `port` is the port's plain decimal text, from 1 to 65535.
+ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall,
+                                       const Status& firewallStatus, const std::wstring& port, bool isCurrentPort);
 
 }  // namespace korvane

@@ -42,6 +42,14 @@ WindowsVersion Win32Platform::Version() {
     return WindowsVersionNow();
 }
 
+Status Win32Platform::TcpDynamicPortRange(DynamicPortRange& range) {
+    return TcpDynamicPortRangeWindows(range);
+}
+
+std::wstring Win32Platform::ChassisAssetTag() {
+    return ChassisAssetTagWindows();
+}
+
 int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {
     return MessageBoxW(owner_, prompt.c_str(), title.c_str(), static_cast<UINT>(style) | MB_APPLMODAL);
 }

@@ -23,6 +23,8 @@ public:
     Status ServiceStartType(const std::wstring& service, uint32_t& startType) override;
     std::wstring ProcessImageName(uint32_t processId) override;
     WindowsVersion Version() override;
+    Status TcpDynamicPortRange(DynamicPortRange& range) override;
+    std::wstring ChassisAssetTag() override;
 
 private:
     HWND owner_ = nullptr;

@@ -12,5 +12,10 @@ Status ServiceProcessWindows(const std::wstring& service, uint32_t& processId);
 Status ServiceStartTypeWindows(const std::wstring& service, uint32_t& startType);
 std::wstring ProcessImageNameWindows(uint32_t processId);
 WindowsVersion WindowsVersionNow();
+// From the firmware's SMBIOS table; empty when there is none.
+std::wstring ChassisAssetTagWindows();
+// The dynamic port range for TCP, as Windows 8 and Server 2012 and later report it through WMI
+// (MSFT_NetTCPSetting); a failure where they do not.
+Status TcpDynamicPortRangeWindows(DynamicPortRange& range);
 
 }  // namespace korvane

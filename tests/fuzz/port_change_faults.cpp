@@ -147,8 +147,13 @@ void Check(const FakeWorld& before, const FakeWorld& after, const GrowingLogView
         return;
     }
 
+    // Cancelled at a warning (a port in the dynamic range, say): nothing may have changed.
+    if (view.log.find(L"修改已取消：") != std::wstring::npos) {
+        if (Settings(after) != Settings(before)) Fail("a cancelled change changed the machine", after, text);
+        return;
+    }
     const auto shown = std::find_if(after.messages.begin(), after.messages.end(),
-                                    [](const FakeWorld::Message& m) { return (m.style & kMessageCritical) != 0; });
+                                    [](const FakeWorld::Message& m) { return (m.style & 0xF0) == kMessageCritical; });
     if (shown == after.messages.end()) Fail("the change neither succeeded nor said why", after, text);
     const size_t marker = shown->prompt.find(kNotRestoredMarker);
     const std::wstring notRestored = marker == std::wstring::npos ? L"" : shown->prompt.substr(marker);
@@ -181,7 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         rule.description = L"旧的规则";
         before.rules[rule.name] = rule;
     }
-    before.answers = {choices.Next(2) ? kAnswerYes : 7};  // restart or not
+    // Yes or No to each question: a warning (a port in the dynamic range), the restart.
+    for (int question = 0; question < 3; ++question) before.answers.push_back(choices.Next(2) ? kAnswerYes : 7);
 
     // The first fault among the operations of a run without faults, the second among those of a run with
     // the first, which include the ones that undo.

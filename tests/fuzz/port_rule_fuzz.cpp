@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeWorld world;
     world.registry[kTdsPortPath] = Dword(3389);
     world.registry[kRdpTcpPortPath] = Dword(3389);
-    world.answers = {7};  // no restart
+    // Yes to the warning of a port in the dynamic range, and no restart.
+    world.answers = fuzz::ReferencePort(text) >= 49152 ? std::vector<int>{6, 7} : std::vector<int>{7};
     FakePlatform platform(world);
     FakeView view;
     view.newPort = text;

@@ -205,6 +205,12 @@ Status FakePlatform::ListTcpListeners(std::vector<TcpListener>& listeners) {
     return Status::Ok();
 }
 
+Status FakePlatform::TcpDynamicPortRange(DynamicPortRange& range) {
+    if (!world_.dynamicRange) return Status::Failure(0x80041010u, L"类无效。");
+    range = *world_.dynamicRange;
+    return Status::Ok();
+}
+
 Status FakePlatform::ServiceProcess(const std::wstring& service, uint32_t& processId) {
     auto running = world_.serviceProcesses.find(service);
     processId = running == world_.serviceProcesses.end() ? 0 : running->second;

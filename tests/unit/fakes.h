@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,6 +73,8 @@ struct FakeWorld {
     std::map<std::wstring, uint32_t> serviceStartTypes;
     std::map<uint32_t, std::wstring> processImages;
     WindowsVersion version{10, 0};
+    std::optional<DynamicPortRange> dynamicRange;  // none: Windows does not tell
+    std::wstring chassisAssetTag;
     bool failPortCheck = false;
     bool failListeners = false;
     // A program with process `processId` (0: Windows does not tell) listens on `port`.
@@ -100,6 +103,8 @@ public:
     Status ServiceStartType(const std::wstring& service, uint32_t& startType) override;
     std::wstring ProcessImageName(uint32_t processId) override;
     WindowsVersion Version() override { return world_.version; }
+    Status TcpDynamicPortRange(DynamicPortRange& range) override;
+    std::wstring ChassisAssetTag() override { return world_.chassisAssetTag; }
 
 private:
     FakeWorld& world_;

@@ -132,7 +132,7 @@ void ExpectRefused(const std::wstring& text, const std::wstring& prompt) {
 }
 
 TEST_F(PortChangeTest, HighestPortIsAcceptedAndAnythingAboveIsRefusedUntouched) {
-    Change(L"65535");
+    Change(L"65535", {6, 7});  // Yes to the warning of the dynamic range, No to the restart
     EXPECT_EQ(world.registry[kTdsPortPath], Dword(65535));
 
     for (const std::wstring& tooHigh :

@@ -1,0 +1,31 @@
+#include "port/host_facts.h"
+
+namespace korvane {
+
+RemoteDesktopSwitch RemoteDesktopSwitchOf(std::optional<uint32_t> local, std::optional<uint32_t> policy) {
+    if (policy) return *policy == 1 ? RemoteDesktopSwitch::OffByPolicy : RemoteDesktopSwitch::On;
+    return local && *local == 1 ? RemoteDesktopSwitch::OffHere : RemoteDesktopSwitch::On;
+}
+
+bool IsHomeEdition(const std::wstring& editionId) {
+    return editionId.rfind(L"Core", 0) == 0 || editionId == L"HomeBasic" || editionId == L"HomePremium" ||
+           editionId == L"Starter";
+}
+
+std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& product, const std::wstring& assetTag) {
+    if (manufacturer == L"Alibaba Cloud" && product == L"Alibaba Cloud ECS") return L"阿里云";
+    if (manufacturer == L"Tencent Cloud" && product == L"CVM") return L"腾讯云";
+    if (manufacturer == L"Amazon EC2") return L"AWS";
+    if (manufacturer == L"Google" && product == L"Google Compute Engine") return L"Google Cloud";
+    // Azure's virtual machines report Hyper-V's "Microsoft Corporation" and "Virtual Machine", but Azure
+    // writes its own tag into the chassis record; Huawei Cloud's OpenStack machines carry "HUAWEICLOUD".
+    if (assetTag == L"7783-7084-3265-9085-8269-3286-77") return L"Azure";
+    if (assetTag == L"HUAWEICLOUD") return L"华为云";
+    return {};
+}
+
+bool InDynamicRange(uint16_t port, const DynamicPortRange& range) {
+    return range.count > 0 && port >= range.start && static_cast<uint32_t>(port) < uint32_t{range.start} + range.count;
+}
+
+}  // namespace korvane

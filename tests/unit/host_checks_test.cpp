@@ -1,0 +1,270 @@
+// What the machine itself says before the first write: Remote Desktop turned off (here or by Group Policy), a
+// Home edition, a cloud's security group, a port in the dynamic range; and the port Remote Desktop still
+// listens on at start-up while a change waits for the restart.
+#include <gtest/gtest.h>
+
+#include "platform/smbios.h"
+#include "port/host_facts.h"
+#include "port/pending_port.h"
+#include "tests/unit/change_fixture.h"
+#include "ui/startup.h"
+
+namespace korvane::testing {
+namespace {
+
+constexpr int kNo = 7;
+constexpr int kYes = 6;
+
+TEST(HostFacts, GroupPolicyDecidesWhenPresentElseTheMachinesOwnValue) {
+    using S = RemoteDesktopSwitch;
+    const std::optional<uint32_t> none;
+    EXPECT_EQ(RemoteDesktopSwitchOf(none, none), S::On);
+    EXPECT_EQ(RemoteDesktopSwitchOf(0u, none), S::On);
+    EXPECT_EQ(RemoteDesktopSwitchOf(1u, none), S::OffHere);
+    EXPECT_EQ(RemoteDesktopSwitchOf(1u, 0u), S::On) << "the policy allows, whatever the machine says";
+    EXPECT_EQ(RemoteDesktopSwitchOf(0u, 1u), S::OffByPolicy);
+    EXPECT_EQ(RemoteDesktopSwitchOf(none, 1u), S::OffByPolicy);
+    EXPECT_EQ(RemoteDesktopSwitchOf(none, 0u), S::On);
+}
+
+TEST(HostFacts, HomeEditionsAcceptNoConnection) {
+    for (const wchar_t* home :
+         {L"Core", L"CoreCountrySpecific", L"CoreSingleLanguage", L"CoreN", L"HomeBasic", L"HomePremium", L"Starter"}) {
+        EXPECT_TRUE(IsHomeEdition(home)) << std::wstring(home).size();
+    }
+    for (const wchar_t* other : {L"Professional", L"Enterprise", L"Education", L"ProfessionalWorkstation",
+                                 L"ServerStandard", L"ServerDatacenter", L"Ultimate", L""}) {
+        EXPECT_FALSE(IsHomeEdition(other)) << std::wstring(other).size();
+    }
+}
+
+TEST(HostFacts, CloudsByFirmwareAndOrdinaryMachines) {
+    EXPECT_EQ(CloudOf(L"Alibaba Cloud", L"Alibaba Cloud ECS", L""), L"阿里云");
+    EXPECT_EQ(CloudOf(L"Tencent Cloud", L"CVM", L""), L"腾讯云");
+    EXPECT_EQ(CloudOf(L"Amazon EC2", L"t3.medium", L""), L"AWS");
+    EXPECT_EQ(CloudOf(L"Google", L"Google Compute Engine", L""), L"Google Cloud");
+    EXPECT_EQ(CloudOf(L"Microsoft Corporation", L"Virtual Machine", L"7783-7084-3265-9085-8269-3286-77"), L"Azure");
+    EXPECT_EQ(CloudOf(L"OpenStack Foundation", L"OpenStack Nova", L"HUAWEICLOUD"), L"华为云");
+    for (const auto& [manufacturer, product, tag] : std::vector<std::tuple<std::wstring, std::wstring, std::wstring>>{
+             {L"Microsoft Corporation", L"Virtual Machine", L""},  // plain Hyper-V
+             {L"OpenStack Foundation", L"OpenStack Nova", L""},    // plain OpenStack
+             {L"VMware, Inc.", L"VMware7,1", L"No Asset Tag"},
+             {L"Dell Inc.", L"PowerEdge R740", L""},
+             {L"Alibaba Cloud", L"", L""},
+             {L"", L"", L""}}) {
+        EXPECT_EQ(CloudOf(manufacturer, product, tag), L"") << manufacturer.size() << " " << product.size();
+    }
+}
+
+TEST(HostFacts, DynamicRangeBothEnds) {
+    EXPECT_FALSE(InDynamicRange(49151, kDefaultDynamicRange));
+    EXPECT_TRUE(InDynamicRange(49152, kDefaultDynamicRange));
+    EXPECT_TRUE(InDynamicRange(65535, kDefaultDynamicRange));
+    const DynamicPortRange moved = {10000, 1000};
+    EXPECT_FALSE(InDynamicRange(9999, moved));
+    EXPECT_TRUE(InDynamicRange(10000, moved));
+    EXPECT_TRUE(InDynamicRange(10999, moved));
+    EXPECT_FALSE(InDynamicRange(11000, moved));
+    EXPECT_FALSE(InDynamicRange(10000, DynamicPortRange{}));
+}
+
+// An SMBIOS table as the firmware hands it over: a system record (type 1), a chassis record (type 3) whose
+// fourth byte after the header names its asset tag among its strings, and the end.
+std::vector<uint8_t> Smbios(uint8_t assetTagString, const std::vector<std::string>& chassisStrings) {
+    std::vector<uint8_t> structures = {1, 8, 0, 0, 1, 2, 0, 0};  // type 1: manufacturer 1, product 2
+    for (const char* text : {"Microsoft Corporation", "Virtual Machine"}) {
+        structures.insert(structures.end(), text, text + std::char_traits<char>::length(text) + 1);
+    }
+    structures.push_back(0);
+    const std::vector<uint8_t> chassis = {3, 9, 1, 0, 1, 3, 0, 0, assetTagString};
+    structures.insert(structures.end(), chassis.begin(), chassis.end());
+    for (const std::string& text : chassisStrings)
+        structures.insert(structures.end(), text.c_str(), text.c_str() + text.size() + 1);
+    if (chassisStrings.empty()) structures.push_back(0);
+    structures.push_back(0);
+    structures.insert(structures.end(), {127, 4, 2, 0, 0, 0});
+    std::vector<uint8_t> raw = {0, 3, 4, 0, static_cast<uint8_t>(structures.size()), 0, 0, 0};
+    raw.insert(raw.end(), structures.begin(), structures.end());
+    return raw;
+}
+
+TEST(Smbios, ChassisAssetTagFromTheFirmwareTable) {
+    EXPECT_EQ(ChassisAssetTag(Smbios(2, {"Microsoft Corporation", "7783-7084-3265-9085-8269-3286-77"})),
+              "7783-7084-3265-9085-8269-3286-77");
+    EXPECT_EQ(ChassisAssetTag(Smbios(0, {"Microsoft Corporation"})), "") << "no asset tag";
+    EXPECT_EQ(ChassisAssetTag(Smbios(3, {"one"})), "") << "a string number past the strings";
+    EXPECT_EQ(ChassisAssetTag(Smbios(1, {})), "") << "no strings at all";
+    std::vector<uint8_t> cut = Smbios(2, {"x", "HUAWEICLOUD"});
+    cut.resize(20);  // ends inside the first record
+    EXPECT_EQ(ChassisAssetTag(cut), "");
+    EXPECT_EQ(ChassisAssetTag({}), "");
+}
+
+class HostChecksTest : public ChangeTest {
+protected:
+    std::vector<std::wstring> Questions() const {
+        std::vector<std::wstring> questions;
+        for (const auto& message : world.messages) {
+            if (message.title == L"警告") questions.push_back(message.prompt);
+        }
+        return questions;
+    }
+};
+
+// Each condition alone: one warning naming it, and No writes nothing and logs one line.
+TEST_F(HostChecksTest, EachConditionIsAskedAndNoWritesNothing) {
+    struct Case {
+        const char* name;
+        void (*arrange)(FakeWorld&);
+        std::wstring port;
+        std::vector<std::wstring> said;  // in the question
+        std::wstring cancelled;
+    };
+    const Case cases[] = {
+        {"turned off here",
+         [](FakeWorld& w) { w.registry[kDenyConnectionsPath] = Dword(1); },
+         L"3390",
+         {L"远程桌面未启用", L"“系统属性”的“远程”选项卡"},
+         L"修改已取消：远程桌面未启用"},
+        {"turned off by Group Policy",
+         [](FakeWorld& w) {
+             w.registry[kDenyConnectionsPath] = Dword(0);
+             w.registry[kDenyConnectionsPolicyPath] = Dword(1);
+         },
+         L"3390",
+         {L"远程桌面未启用", L"组策略"},
+         L"修改已取消：组策略未启用远程桌面"},
+        {"家庭中文版",
+         [](FakeWorld& w) { w.registry[kEditionIdPath] = Sz(L"CoreCountrySpecific"); },
+         L"3390",
+         {L"家庭版（CoreCountrySpecific）", L"只能连接其他计算机"},
+         L"修改已取消：这台计算机的 Windows 是家庭版，不能接受远程桌面连接"},
+        {"Windows 7 Home Premium",
+         [](FakeWorld& w) { w.registry[kEditionIdPath] = Sz(L"HomePremium"); },
+         L"3390",
+         {L"家庭版（HomePremium）"},
+         L"修改已取消：这台计算机的 Windows 是家庭版，不能接受远程桌面连接"},
+        {"Alibaba Cloud",
+         [](FakeWorld& w) {
+             w.registry[kSystemManufacturerPath] = Sz(L"Alibaba Cloud");
+             w.registry[kSystemProductPath] = Sz(L"Alibaba Cloud ECS");
+         },
+         L"3390",
+         {L"阿里云的云服务器", L"安全组", L"TCP 和 UDP 端口 3390", L"安全组是否已经放行 TCP 和 UDP 端口 3390？"},
+         L"修改已取消：阿里云安全组须先放行 TCP 和 UDP 端口 3390"},
+        {"Azure by its asset tag",
+         [](FakeWorld& w) { w.chassisAssetTag = L"7783-7084-3265-9085-8269-3286-77"; },
+         L"3390",
+         {L"Azure的云服务器"},
+         L"修改已取消：Azure安全组须先放行 TCP 和 UDP 端口 3390"},
+        {"the default dynamic range, its first port",
+         [](FakeWorld&) {},
+         L"49152",
+         {L"动态端口范围（49152–65535）", L"改用 49152 以下的端口"},
+         L"修改已取消：端口 49152 在动态端口范围（49152–65535）内"},
+        {"a dynamic range moved by netsh",
+         [](FakeWorld& w) {
+             w.dynamicRange = DynamicPortRange{10000, 1000};
+         },
+         L"10999",
+         {L"动态端口范围（10000–10999）", L"改用 10000 以下的端口"},
+         L"修改已取消：端口 10999 在动态端口范围（10000–10999）内"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeWorld fresh;
+        fresh.registry = {{kTdsPortPath, Dword(3389)}, {kRdpTcpPortPath, Dword(3389)}};
+        world = fresh;
+        view.log = kStartLog;
+        c.arrange(world);
+        const auto before = world.registry;
+        Change(c.port, {kNo});
+        const auto questions = Questions();
+        ASSERT_EQ(questions.size(), 1u);
+        for (const std::wstring& part : c.said) EXPECT_NE(questions[0].find(part), std::wstring::npos) << part.size();
+        EXPECT_NE(questions[0].find(L"建议："), std::wstring::npos);
+        EXPECT_EQ(world.registry, before);
+        EXPECT_TRUE(world.rules.empty());
+        EXPECT_EQ(view.log, kStartLog + c.cancelled + L"\r\n");
+    }
+}
+
+// An ordinary machine: Professional, Remote Desktop on, no cloud, a port below the range. Nothing more is
+// asked and nothing more logged; values that cannot be read ask nothing either.
+TEST_F(HostChecksTest, AnOrdinaryMachineOrUnreadableValuesAskNothing) {
+    world.registry[kDenyConnectionsPath] = Dword(0);
+    world.registry[kEditionIdPath] = Sz(L"Professional");
+    world.registry[kSystemManufacturerPath] = Sz(L"Microsoft Corporation");
+    world.registry[kSystemProductPath] = Sz(L"Virtual Machine");
+    world.dynamicRange = DynamicPortRange{49152, 16384};
+    Change(L"49151", {kNo});
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_EQ(view.log, kStartLog + SuccessLines(L"49151"));
+
+    view.log = kStartLog;
+    world.messages.clear();
+    world.registry[kDenyConnectionsPath] = Sz(L"1");  // not a number: as good as none
+    for (const std::wstring& path : {kEditionIdPath, kDenyConnectionsPolicyPath, kSystemManufacturerPath})
+        world.failing.insert(L"regread " + path);
+    Change(L"3391", {kNo});
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3391"));
+}
+
+// Asked in order, the most fundamental first; Yes to all makes the change as usual. The port Remote Desktop
+// uses now is neither checked for use nor for the dynamic range.
+TEST_F(HostChecksTest, ConditionsAreAskedInOrderAndTheCurrentPortIsExempt) {
+    world.registry[kEditionIdPath] = Sz(L"Core");
+    world.registry[kDenyConnectionsPath] = Dword(1);
+    world.registry[kSystemManufacturerPath] = Sz(L"Amazon EC2");
+    world.Listen(50000, 0);
+    Change(L"50000", {kYes, kYes, kYes, kYes, kYes, kNo});
+    const auto questions = Questions();
+    ASSERT_EQ(questions.size(), 5u);
+    EXPECT_NE(questions[0].find(L"家庭版"), std::wstring::npos);
+    EXPECT_NE(questions[1].find(L"远程桌面未启用"), std::wstring::npos);
+    EXPECT_NE(questions[2].find(L"已被另一个程序占用"), std::wstring::npos);
+    EXPECT_NE(questions[3].find(L"动态端口范围"), std::wstring::npos);
+    EXPECT_NE(questions[4].find(L"AWS"), std::wstring::npos);
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(50000));
+    EXPECT_EQ(world.messages.back().prompt, expected::kRestartQuestion);
+
+    world.messages.clear();
+    Change(L"50000", {kYes, kYes, kYes, kNo});  // now the current port
+    EXPECT_EQ(Questions().size(), 3u);
+}
+
+// Start-up: Remote Desktop's service listens on the old port until the restart.
+TEST(PendingPort, ListeningPendingAndUnreadable) {
+    FakeWorld world;
+    FakePlatform platform(world);
+    EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt) << "the service does not run";
+
+    world.serviceProcesses[L"TermService"] = 1088;
+    world.Listen(3389, 1088);
+    world.Listen(3389, 1088);  // IPv6 beside IPv4
+    world.Listen(3390, 4321);  // another program's
+    EXPECT_EQ(PendingPortLine(platform, L"3390"),
+              L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效");
+    EXPECT_EQ(PendingPortLine(platform, L"3389"), std::nullopt) << "listening where configured";
+
+    world.failListeners = true;
+    EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt);
+    world.failListeners = false;
+    world.listeners.clear();
+    EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt) << "listening nowhere (turned off)";
+
+    // At start-up the line follows the first; nothing when the port could not be read.
+    world.Listen(3389, 1088);
+    world.registry[kRdpTcpPortPath] = Dword(3390);
+    FakeView view;
+    RunStartup(platform, view);
+    ReportPendingPort(platform, view, view.currentPort);
+    EXPECT_EQ(view.log, kStartLog + L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效\r\n");
+    view.log = kStartLog;
+    ReportPendingPort(platform, view, L"");
+    EXPECT_EQ(view.log, kStartLog);
+}
+
+}  // namespace
+}  // namespace korvane::testing
