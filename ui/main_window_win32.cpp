@@ -17,6 +17,9 @@ namespace korvane {
 
 namespace {
 
+// Posted once the window first shows, for what start-up does after that.
+constexpr UINT kShownMessage = WM_APP + 1;
+
 const WindowFrame kMainFrame = {WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                 true,
                                 kMainClientWidth,
@@ -79,6 +82,7 @@ bool MainWindow::Create() {
 void MainWindow::Show(int showCommand) {
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
+    PostMessageW(hwnd_, kShownMessage, 0, 0);
 }
 
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -91,6 +95,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case kShownMessage:
+            ReportPendingPort(platform_, *this, ControlText(kIdText1));
+            return 0;
         default:
             return Default(message, wParam, lParam);
     }

@@ -1,6 +1,7 @@
 #include "ui/startup.h"
 
 #include "platform/failure_text.h"
+#include "port/pending_port.h"
 #include "port/port_settings.h"
 
 namespace korvane {
@@ -24,6 +25,11 @@ void RunStartup(Platform& platform, MainView& view) {
         return;
     }
     view.SetCurrentPortText(port.text);
+}
+
+void ReportPendingPort(Platform& platform, MainView& view, const std::wstring& configuredPort) {
+    if (configuredPort.empty()) return;
+    if (const auto pending = PendingPortLine(platform, configuredPort)) AppendLogLine(view, *pending);
 }
 
 }  // namespace korvane

@@ -10,4 +10,9 @@ namespace korvane {
 // When the current port cannot be read the window still opens: Text1 stays empty and the log says why.
 void RunStartup(Platform& platform, MainView& view);
 
+// Right after the window first shows (asking the service manager and the listener table takes a few
+// milliseconds that the window need not wait for): when Remote Desktop still listens on another port than
+// `configuredPort` (a change waiting for the restart), a second log line says so.
+void ReportPendingPort(Platform& platform, MainView& view, const std::wstring& configuredPort);
+
 }  // namespace korvane

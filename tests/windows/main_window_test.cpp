@@ -124,6 +124,17 @@ TEST_F(MainWindowTest, ALabelGrowsToATextThatDoesNotFit) {
     EXPECT_EQ(ClippedTexts(program.Main()), "");
 }
 
+// A change waiting for the restart: Remote Desktop's service still listens on 3389, the registry says 3390.
+TEST(MainWindowStartUp, APendingChangeIsSaidOnceTheWindowShows) {
+    ProgramWindows program([](korvane::testing::FakeWorld& world) {
+        world.registry[kRdpTcpPortPath] = korvane::testing::Dword(3390);
+        world.serviceProcesses[L"TermService"] = 1088;
+        world.Listen(3389, 1088);
+    });
+    EXPECT_EQ(TextOf(program.Control(kIdRizhi)),
+              expected::kStartLog + L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效\r\n");
+}
+
 TEST_F(MainWindowTest, IconAndAMenuWithOneItemThatActsAtOnce) {
     EXPECT_NE(GetClassLongPtrW(program.Main(), GCLP_HICON), 0u);
     HMENU menu = GetMenu(program.Main());

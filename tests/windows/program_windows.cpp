@@ -34,9 +34,11 @@ void PumpPending() {
     }
 }
 
-ProgramWindows::ProgramWindows() : application(GetModuleHandleW(nullptr), platform) {
+ProgramWindows::ProgramWindows(const std::function<void(korvane::testing::FakeWorld&)>& arrange)
+    : application(GetModuleHandleW(nullptr), platform) {
     world.registry[korvane::kRdpTcpPortPath] = korvane::testing::Dword(3389);
     world.registry[korvane::kTdsPortPath] = korvane::testing::Dword(3389);
+    if (arrange) arrange(world);
     if (!application.Start(SW_SHOWNORMAL)) ADD_FAILURE() << "the main window could not be made";
     PumpPending();
 }

@@ -21,8 +21,9 @@ void PumpPending();
 
 class ProgramWindows {
 public:
-    // Remote Desktop on 3389 in the fake registry; the main window made, started up and shown.
-    ProgramWindows();
+    // Remote Desktop on 3389 in the fake registry, then `arrange` on it; the main window made, started up and
+    // shown, and the messages that brings handled.
+    explicit ProgramWindows(const std::function<void(korvane::testing::FakeWorld&)>& arrange = {});
     // Closes what is still open and takes the program's WM_QUIT off the queue.
     ~ProgramWindows();
     ProgramWindows(const ProgramWindows&) = delete;
