@@ -124,7 +124,7 @@ TEST(Demo, ChangeFrom3389To3390AsAPersonWould) {
     SetDword(kTdsPortPath, 3389);
     DeleteKey(kFirewallListPath.substr(0, kFirewallListPath.size() - 1));
     stand_in::Reset();
-    const std::wstring port = std::to_wstring(FreePort(3389));
+    const std::wstring port = std::to_wstring(FreePort(3390));
     ShowSettings("修改前 / before:", port);
 
     Program program;

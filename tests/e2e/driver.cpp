@@ -332,25 +332,33 @@ std::string Snapshot(const std::wstring& keyPath) {
     return snapshot;
 }
 
-ScopedString::ScopedString(std::wstring path, const std::wstring& value)
-    : path_(std::move(path)), previous_(ReadString(path_)) {
-    SetString(path_, value);
+ScopedValue::ScopedValue(std::wstring path, const std::wstring& text)
+    : path_(std::move(path)), text_(ReadString(path_)), number_(ReadDword(path_)) {
+    SetString(path_, text);
 }
 
-ScopedString::~ScopedString() {
-    if (previous_) {
-        SetString(path_, *previous_);
+ScopedValue::ScopedValue(std::wstring path, DWORD number)
+    : path_(std::move(path)), text_(ReadString(path_)), number_(ReadDword(path_)) {
+    SetDword(path_, number);
+}
+
+ScopedValue::~ScopedValue() {
+    if (text_) {
+        SetString(path_, *text_);
+    } else if (number_) {
+        SetDword(path_, *number_);
     } else {
         DeleteValue(path_);
     }
 }
 
-unsigned short FreePort(unsigned short after) {
+unsigned short FreePort(unsigned short from) {
     WSADATA winsock;
     WSAStartup(MAKEWORD(2, 2), &winsock);
-    // From a place of its own for each process, in 20000-39999.
-    unsigned short port = static_cast<unsigned short>(after ? after + 1 : 20000 + GetCurrentProcessId() * 7919 % 20000);
-    for (int tries = 0; tries < 20000; ++tries, port = static_cast<unsigned short>(port >= 39999 ? 20000 : port + 1)) {
+    // Without `from`, from a place of its own for each process in 20000-39999, around to its start.
+    const unsigned low = from ? from : 20000, high = from ? 65535 : 39999;
+    unsigned port = from ? from : 20000 + GetCurrentProcessId() * 7919 % 20000;
+    for (unsigned tries = 0; tries <= high - low; ++tries, port = port >= high ? low : port + 1) {
         bool free = true;
         for (int family : {AF_INET, AF_INET6}) {
             const SOCKET probe = socket(family, SOCK_STREAM, IPPROTO_TCP);
@@ -358,18 +366,18 @@ unsigned short FreePort(unsigned short after) {
             setsockopt(probe, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
             sockaddr_in6 address = {};
             address.sin6_family = static_cast<ADDRESS_FAMILY>(family);
-            address.sin6_port = htons(port);  // at the same place in sockaddr_in
+            address.sin6_port = htons(static_cast<unsigned short>(port));  // at the same place in sockaddr_in
             const int length = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
             free = free && probe != INVALID_SOCKET && bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0;
             closesocket(probe);
         }
         if (free) {
             WSACleanup();
-            return port;
+            return static_cast<unsigned short>(port);
         }
     }
     WSACleanup();
-    Abort("no free TCP port in 20000-39999");
+    Abort("no free TCP port from " + std::to_string(low));
 }
 
 Listener::Listener(unsigned short port) {

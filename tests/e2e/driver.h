@@ -80,22 +80,24 @@ void DeleteKey(const std::wstring& keyPath);
 // Every value beneath the key as one text: two snapshots are equal exactly when nothing beneath it changed.
 std::string Snapshot(const std::wstring& keyPath);
 
-// Sets a string value for as long as it lives, then puts back what was there, or nothing.
-class ScopedString {
+// Sets a value for as long as it lives, then puts back what was there, or nothing.
+class ScopedValue {
 public:
-    ScopedString(std::wstring path, const std::wstring& value);
-    ~ScopedString();
-    ScopedString(const ScopedString&) = delete;
-    ScopedString& operator=(const ScopedString&) = delete;
+    ScopedValue(std::wstring path, const std::wstring& text);
+    ScopedValue(std::wstring path, DWORD number);
+    ~ScopedValue();
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
 
 private:
     std::wstring path_;
-    std::optional<std::wstring> previous_;
+    std::optional<std::wstring> text_;
+    std::optional<DWORD> number_;
 };
 
-// A TCP port below the dynamic range that nothing on the machine uses now, so that runs side by side (two
-// checkouts, say) never meet on a port; `after` skips the ports up to it.
-unsigned short FreePort(unsigned short after = 0);
+// A TCP port that nothing on the machine uses now, so that runs side by side (two checkouts, say) never meet
+// on a port: below the dynamic range, from 20000 on; or, given `from`, the first free one from there.
+unsigned short FreePort(unsigned short from = 0);
 
 // A TCP listener of the test's own on 0.0.0.0, for a port another program holds.
 class Listener {

@@ -5,9 +5,12 @@
 // planted beside the program runs in it. The decisions behind each are unit tested; these check the wiring.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "port/host_facts.h"
 #include "port/port_settings.h"
 #include "tests/e2e/driver.h"
 #include "tests/shared/expected_texts.h"
@@ -79,7 +82,7 @@ protected:
     void SetUp() override {
         port = FreePort();
         P = std::to_wstring(port);
-        P2 = std::to_wstring(FreePort(port));
+        P2 = std::to_wstring(FreePort(static_cast<unsigned short>(port + 1)));
         SetDword(kRdpTcpPortPath, 3389);
         SetDword(kTdsPortPath, 3389);
         DeleteKey(kListKey);
@@ -126,7 +129,7 @@ TEST_F(ProgramTest, ChangeWritesValuesAndRulesAndRestartsThroughTheSystemsShutdo
     const std::wstring recorder = Folder() + L"shutdown_recorder.exe";
     ASSERT_TRUE(CopyFileW(recorder.c_str(), systemShutdown.c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(recorder.c_str(), (Folder() + L"shutdown.exe").c_str(), FALSE));
-    const ScopedString native(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\shutdown.exe", L"native");
+    const ScopedValue native(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\shutdown.exe", L"native");
     DeleteFileW(kShutdownRecord);
 
     Program program;
@@ -225,10 +228,62 @@ TEST_F(ProgramTest, RefusedRulePutsEverythingBack) {
     }
 }
 
+// What the machine says of itself, each seeded alone where Windows keeps it: the question names it, and No
+// writes nothing. An ordinary machine (Wine's prefix: no edition, Remote Desktop on, empty firmware values)
+// asks nothing.
+TEST_F(ProgramTest, MachineConditionsAreAskedAndNoWritesNothing) {
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::wstring, std::wstring>> texts;
+        std::vector<std::pair<std::wstring, DWORD>> numbers;
+        bool dynamicPort;
+        std::wstring said;
+    } cases[] = {
+        {"turned off here", {}, {{kDenyConnectionsPath, 1}}, false, L"远程桌面未启用"},
+        {"turned off by Group Policy",
+         {},
+         {{kDenyConnectionsPath, 0}, {kDenyConnectionsPolicyPath, 1}},
+         false,
+         L"组策略"},
+        {"a Home edition", {{kEditionIdPath, L"CoreCountrySpecific"}}, {}, false, L"家庭版（CoreCountrySpecific）"},
+        {"an Alibaba Cloud server",
+         {{kSystemManufacturerPath, L"Alibaba Cloud"}, {kSystemProductPath, L"Alibaba Cloud ECS"}},
+         {},
+         false,
+         L"阿里云的云服务器"},
+        {"a port in the dynamic range", {}, {}, true, L"动态端口范围"},
+        {"an ordinary machine", {}, {}, false, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::unique_ptr<ScopedValue>> seeded;
+        for (const auto& [path, text] : c.texts) seeded.push_back(std::make_unique<ScopedValue>(path, text));
+        for (const auto& [path, number] : c.numbers) seeded.push_back(std::make_unique<ScopedValue>(path, number));
+        const std::wstring port = c.dynamicPort ? std::to_wstring(FreePort(50000)) : P;
+        const std::string before = ChangedKeys();
+        Program program;
+        const Box box = Change(program, port);
+        if (c.said.empty()) {
+            EXPECT_EQ(box.text, expected::kRestartQuestion);
+            program.Answer(box, IDNO);
+            continue;
+        }
+        EXPECT_EQ(box.caption, expected::kWarningTitle);
+        EXPECT_NE(box.text.find(c.said), std::wstring::npos) << Utf8(box.text);
+        program.Answer(box, IDNO);
+        EXPECT_FALSE(program.WaitForMessageBox(300));
+        EXPECT_EQ(ChangedKeys(), before);
+        EXPECT_TRUE(Rules().empty());
+        const std::wstring log = program.Text(kIdRizhi);
+        EXPECT_EQ(log.rfind(expected::kStartLog + L"修改已取消：", 0), 0u) << Utf8(log);
+        EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 2);
+    }
+}
+
 // Windows 7 and Server 2008 R2 run the Remote Desktop listener in the kernel: the rules name the program
 // "System" and no service; from the version where Windows has no listener rule, else copied from that rule.
 TEST_F(ProgramTest, WindowsSevenRulesNameTheKernelListener) {
-    const ScopedString windows7(L"HKEY_CURRENT_USER\\Software\\Wine\\Version", L"win7");
+    const ScopedValue windows7(L"HKEY_CURRENT_USER\\Software\\Wine\\Version", L"win7");
     Program program;
     ChangeAndDeclineRestart(program, P);
     EXPECT_EQ(Rules(), (std::vector<FirewallRule>{Kernel(OurRule(L"TCP", P)), Kernel(OurRule(L"UDP", P))}));
@@ -252,7 +307,7 @@ TEST_F(ProgramTest, PlantedIphlpapiBesideTheProgramNeverRuns) {
     DeleteFileW(kPlantedMark);
     ASSERT_TRUE(CopyFileW((Folder() + L"planted_dll.dll").c_str(), planted.c_str(), FALSE));
     {
-        const ScopedString nativeFirst(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\iphlpapi", L"native,builtin");
+        const ScopedValue nativeFirst(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\iphlpapi", L"native,builtin");
         const Listener listener(port);
         Program program;
         const Box warning = Change(program, P);
