@@ -11,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/shared/utf8_win32.h"
+
 namespace e2e {
+
+using expected::Utf8;
 
 // Ends the test: what could not be done.
 [[noreturn]] void Abort(const std::string& reason);
-std::string Utf8(const std::wstring& text);
 
 // Polls `condition` every 20 ms until it holds; false when `timeoutMs` passed first.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);

@@ -64,11 +64,7 @@ std::wstring ReadFileText(const wchar_t* path) {
     std::ifstream file(Utf8(path).c_str(), std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
-    const std::string utf8 = text.str();
-    std::wstring wide(utf8.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), int(wide.size()))));
-    return wide;
+    return expected::Wide(text.str());
 }
 
 bool Exists(const std::wstring& path) {

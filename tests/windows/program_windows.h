@@ -9,10 +9,13 @@
 #include <functional>
 #include <string>
 
+#include "tests/shared/utf8_win32.h"
 #include "tests/unit/fakes.h"
 #include "ui/application_win32.h"
 
 namespace windows_test {
+
+using expected::Utf8;
 
 // Handles this thread's messages until `condition` holds; false when `timeoutMs` passed first.
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
@@ -57,6 +60,5 @@ LOGFONTW FontOf(HWND control);
 SIZE TextExtent(HWND control, const std::wstring& text);
 // The controls of `window` whose text its rectangle cuts off, described for a failure message.
 std::string ClippedTexts(HWND window);
-std::string Utf8(const std::wstring& text);
 
 }  // namespace windows_test

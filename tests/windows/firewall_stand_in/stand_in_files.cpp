@@ -6,28 +6,18 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tests/shared/utf8_win32.h"
+
 namespace stand_in {
 
 namespace {
 
+using expected::Utf8;
+using expected::Wide;
+
 const wchar_t* const kRulesPath = L"C:\\firewall-rules.txt";
 const wchar_t* const kFailurePath = L"C:\\firewall-failure.txt";
 const wchar_t* const kLocalPolicyPath = L"C:\\firewall-local-policy.txt";
-
-std::string Utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
-    return result;
-}
-
-std::wstring Wide(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
-    return result;
-}
 
 // The text properties, then the numbers, in the order of a line; fields are separated by tabs, and a tab,
 // line end or backslash inside a text is written as \t, \n, \r, \\.
