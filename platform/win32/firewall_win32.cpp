@@ -36,11 +36,6 @@ HRESULT GetText(Rule* source, Getter getter, std::wstring& value) {
     return hr;
 }
 
-// A property this firewall does not have (E_NOTIMPL): the rule is read and written without it.
-HRESULT Optional(HRESULT hr) {
-    return hr == E_NOTIMPL ? S_OK : hr;
-}
-
 // The interfaces a rule is limited to: a VARIANT holding an array of names, or nothing for every interface.
 HRESULT ReadInterfaces(INetFwRule* source, std::vector<std::wstring>& names) {
     names.clear();
@@ -76,34 +71,30 @@ HRESULT WriteInterfaces(INetFwRule* target, const std::vector<std::wstring>& nam
     return target->put_Interfaces(value.Ref());
 }
 
-// The settings of Windows 8's INetFwRule3, and the edge traversal options of Windows 7's INetFwRule2,
-// where the rule has them.
+// Edge traversal, and where the rule has them the settings of Windows 7's INetFwRule2 and Windows 8's
+// INetFwRule3. Those newer settings are optional: one that cannot be read keeps its "none", and since they are
+// written only where they differ from what the rule holds, it is then never written either.
 HRESULT ReadNewerSettings(INetFwRule* source, FirewallRule& rule) {
     VARIANT_BOOL edgeTraversal = VARIANT_FALSE;
-    HRESULT hr = source->get_EdgeTraversal(&edgeTraversal);
+    const HRESULT hr = source->get_EdgeTraversal(&edgeTraversal);
     if (FAILED(hr)) return hr;
     rule.edgeTraversalOptions = edgeTraversal != VARIANT_FALSE ? kEdgeTraversalAllow : kEdgeTraversalDeny;
     ComPtr<INetFwRule2> rule2;
-    if (FAILED(source->QueryInterface(IID_INetFwRule2, rule2.PutVoid()))) return S_OK;
     long options = 0;
-    hr = rule2->get_EdgeTraversalOptions(&options);
-    if (FAILED(hr)) return hr;
-    rule.edgeTraversalOptions = static_cast<int>(options);
+    if (SUCCEEDED(source->QueryInterface(IID_INetFwRule2, rule2.PutVoid())) &&
+        SUCCEEDED(rule2->get_EdgeTraversalOptions(&options)))
+        rule.edgeTraversalOptions = static_cast<int>(options);
 
     ComPtr<INetFwRule3> rule3;
     if (FAILED(source->QueryInterface(IID_INetFwRule3, rule3.PutVoid()))) return S_OK;
+    GetText(rule3.Get(), &INetFwRule3::get_LocalAppPackageId, rule.localAppPackageId);
+    GetText(rule3.Get(), &INetFwRule3::get_LocalUserOwner, rule.localUserOwner);
+    GetText(rule3.Get(), &INetFwRule3::get_LocalUserAuthorizedList, rule.localUserAuthorizedList);
+    GetText(rule3.Get(), &INetFwRule3::get_RemoteUserAuthorizedList, rule.remoteUserAuthorizedList);
+    GetText(rule3.Get(), &INetFwRule3::get_RemoteMachineAuthorizedList, rule.remoteMachineAuthorizedList);
     long secureFlags = 0;
-    hr = GetText(rule3.Get(), &INetFwRule3::get_LocalAppPackageId, rule.localAppPackageId);
-    if (SUCCEEDED(hr)) hr = GetText(rule3.Get(), &INetFwRule3::get_LocalUserOwner, rule.localUserOwner);
-    if (SUCCEEDED(hr))
-        hr = GetText(rule3.Get(), &INetFwRule3::get_LocalUserAuthorizedList, rule.localUserAuthorizedList);
-    if (SUCCEEDED(hr))
-        hr = GetText(rule3.Get(), &INetFwRule3::get_RemoteUserAuthorizedList, rule.remoteUserAuthorizedList);
-    if (SUCCEEDED(hr))
-        hr = GetText(rule3.Get(), &INetFwRule3::get_RemoteMachineAuthorizedList, rule.remoteMachineAuthorizedList);
-    if (SUCCEEDED(hr)) hr = rule3->get_SecureFlags(&secureFlags);
-    rule.secureFlags = static_cast<int>(secureFlags);
-    return hr;
+    if (SUCCEEDED(rule3->get_SecureFlags(&secureFlags))) rule.secureFlags = static_cast<int>(secureFlags);
+    return S_OK;
 }
 
 // Edge traversal, and what only INetFwRule3 has. Those optional settings are written only where they differ
@@ -147,7 +138,8 @@ HRESULT ReadSettings(INetFwRule* source, FirewallRule& rule) {
     if (SUCCEEDED(hr)) hr = source->get_Protocol(&protocol);
     if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_LocalPorts, rule.localPorts);
     if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_RemotePorts, rule.remotePorts);
-    if (SUCCEEDED(hr)) hr = Optional(GetText(source, &INetFwRule::get_IcmpTypesAndCodes, rule.icmpTypesAndCodes));
+    // Optional, like the newer settings: one that cannot be read stays none.
+    if (SUCCEEDED(hr)) GetText(source, &INetFwRule::get_IcmpTypesAndCodes, rule.icmpTypesAndCodes);
     if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_LocalAddresses, rule.localAddresses);
     if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_RemoteAddresses, rule.remoteAddresses);
     if (SUCCEEDED(hr)) hr = source->get_Direction(&direction);
@@ -157,7 +149,7 @@ HRESULT ReadSettings(INetFwRule* source, FirewallRule& rule) {
     if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_ApplicationName, rule.applicationName);
     if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_ServiceName, rule.serviceName);
     if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_InterfaceTypes, rule.interfaceTypes);
-    if (SUCCEEDED(hr)) hr = Optional(ReadInterfaces(source, rule.interfaces));
+    if (SUCCEEDED(hr)) ReadInterfaces(source, rule.interfaces);
     if (SUCCEEDED(hr)) hr = ReadNewerSettings(source, rule);
     rule.protocol = static_cast<int>(protocol);
     rule.direction = direction;
