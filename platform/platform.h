@@ -49,6 +49,11 @@ public:
     virtual Status RegDelete(const std::wstring& path) = 0;
 };
 
+// The service Remote Desktop listens in, and the program it runs in; on Windows 7 its listener belongs to
+// the kernel.
+constexpr wchar_t kRemoteDesktopService[] = L"TermService";
+constexpr wchar_t kRemoteDesktopProgram[] = L"%SystemRoot%\\system32\\svchost.exe";
+
 // A rule of the Windows Firewall (the firewall's own rule list, read by every Windows since Vista), with
 // every property Windows keeps for it. The values given here are those of the program's own rules:
 // inbound, allow, enabled, for the Remote Desktop service only, and none of the optional settings.
@@ -66,8 +71,8 @@ struct FirewallRule {
     int action = 1;     // allow
     bool enabled = true;
     int profiles = 0x7FFFFFFF;  // all profiles
-    std::wstring applicationName = L"%SystemRoot%\\system32\\svchost.exe";
-    std::wstring serviceName = L"TermService";
+    std::wstring applicationName = kRemoteDesktopProgram;
+    std::wstring serviceName = kRemoteDesktopService;
     std::wstring interfaceTypes = L"All";
     std::vector<std::wstring> interfaces;  // none: every interface
     int edgeTraversalOptions = 0;          // NET_FW_EDGE_TRAVERSAL_TYPE: 0 deny, 1 allow, 2 and 3 defer

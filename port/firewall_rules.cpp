@@ -85,7 +85,7 @@ std::wstring ProfileNames(int profiles) {
 
 ListenerProgram RemoteDesktopListenerProgram(WindowsVersion version) {
     if (version.major == 6 && version.minor <= 1) return {L"System", L""};
-    return {L"%SystemRoot%\\system32\\svchost.exe", L"TermService"};
+    return {kRemoteDesktopProgram, kRemoteDesktopService};
 }
 
 std::vector<FirewallRule> FirewallRulesFor(const std::wstring& portText,

@@ -7,7 +7,7 @@ namespace korvane {
 
 std::optional<std::wstring> PendingPortLine(Platform& platform, const std::wstring& configuredPort) {
     uint32_t service = 0;
-    if (!platform.ServiceProcess(L"TermService", service) || service == 0) return std::nullopt;
+    if (!platform.ServiceProcess(kRemoteDesktopService, service) || service == 0) return std::nullopt;
     std::vector<TcpListener> listeners;
     if (!platform.ListTcpListeners(listeners)) return std::nullopt;
     std::vector<std::wstring> ports;  // IPv4 and IPv6 listeners share a port: each once

@@ -89,8 +89,6 @@ void CheckCloud(Platform& platform, ScriptShell& shell, const std::wstring& port
          L"修改已取消：" + cloud + L"安全组须先放行 TCP 和 UDP 端口 " + port});
 }
 
-// The service Remote Desktop listens in (a svchost.exe); on Windows 7 its listener belongs to the kernel.
-const std::wstring kRemoteDesktopService = L"TermService";
 const std::wstring kFirewallService = L"MpsSvc";
 
 std::wstring Owner(Platform& platform, uint32_t processId) {
