@@ -107,8 +107,11 @@ class FirewallPolicy {
 public:
     virtual ~FirewallPolicy() = default;
     virtual Status LocalPolicyState(FirewallLocalPolicy& state) = 0;
-    // Every rule whose group (its indirect, unlocalised name) is `grouping`.
-    virtual Status RulesInGroup(const std::wstring& grouping, std::vector<FirewallRule>& rules) = 0;
+    // Whether Windows Firewall is turned on for one profile (1 domain, 2 private or 4 public), as set on this
+    // machine.
+    virtual Status FirewallEnabled(int profile, bool& enabled) = 0;
+    // Every rule of the firewall, of every group, with every property.
+    virtual Status AllRules(std::vector<FirewallRule>& rules) = 0;
     // The rule named `name` with every property, when there is one.
     virtual Status FindRule(const std::wstring& name, FirewallRule& rule, bool& found) = 0;
     // Makes sure one rule named `rule.name` exists with exactly these settings: an existing rule of that
@@ -184,6 +187,9 @@ public:
     virtual Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) = 0;
     // The Windows system folder (for instance C:\Windows\system32), without a trailing backslash.
     virtual std::wstring SystemDirectory() = 0;
+    // A text as Windows shows it: an indirect string ("@FirewallAPI.dll,-28775", "@{package?ms-resource://...}")
+    // in the system's language, any other text as it is. A string that cannot be resolved stays as it is.
+    virtual std::wstring DisplayText(const std::wstring& text) = 0;
 };
 
 }  // namespace korvane

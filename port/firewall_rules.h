@@ -1,8 +1,10 @@
-// The program's own firewall rules for a new port, made the way Windows makes its Remote Desktop rules
-// (TCP and UDP, for the Remote Desktop service only, open to the same networks and addresses as Windows'
-// own listener rules), and their making as part of one change that can be taken back.
+// The program's own firewall rules for a new port, open to exactly whom the rules that admit Remote Desktop
+// today are open to, and their making as part of one change that can be taken back; and the rules of the
+// firewall that decide whether Remote Desktop is reachable on a port: the allow rules that admit its
+// listener, and the block rules, which win over every allow rule.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,11 @@ namespace korvane {
 // localised). The group also holds rules for other parts of Remote Desktop, such as shadowing.
 inline const std::wstring kRemoteDesktopGroup = L"@FirewallAPI.dll,-28752";
 inline const std::wstring kOwnRuleGroup = L"Korvane远程端口修改工具";
+
+constexpr int kTcp = 6;
+constexpr int kUdp = 17;
+constexpr int kAnyProtocol = 256;
+constexpr int kAllProfiles = 0x7FFFFFFF;
 
 // "域、专用、公用" for the profiles set in a NET_FW_PROFILE_TYPE2 mask.
 std::wstring ProfileNames(int profiles);
@@ -29,14 +36,46 @@ struct ListenerProgram {
 // Remote Desktop service. An unknown version counts as a current one.
 ListenerProgram RemoteDesktopListenerProgram(WindowsVersion version);
 
-// The rules that open `portText` (plain digits, 1 to 65535): TCP, then UDP. Each copies its scope from
-// Windows' own enabled listener rules for that protocol (inbound allow rules on port 3389 in the Remote
-// Desktop group): profiles, remote addresses, program and service, one rule per distinct scope. A protocol
-// without such a rule takes the other protocol's scopes, so that opening it never widens who may connect;
-// with none at all, a rule is open to every profile and address and names `listener`.
-std::vector<FirewallRule> FirewallRulesFor(const std::wstring& portText,
-                                           const std::vector<FirewallRule>& remoteDesktopRules,
-                                           const ListenerProgram& listener);
+// Whether a rule's local ports, in the firewall's syntax, include `port`: a comma-separated list of numbers
+// and ranges ("3389", "3000-3999"), "*" or nothing for every port. The keywords (RPC, RPC-EPMap, IPHTTPS,
+// Teredo, Ply2Disc, mDNS, DHCP ...) stand for ports the system hands out itself, never a Remote Desktop
+// port.
+bool PortListCovers(const std::wstring& localPorts, uint16_t port);
+
+// What tells whether a rule applies to Remote Desktop's listener on this machine.
+struct RemoteDesktopListener {
+    WindowsVersion version;
+    std::wstring systemDirectory;  // C:\Windows\system32, for a program named by its full path
+};
+
+// Whether a rule's program and service leave Remote Desktop's listener in: any program or svchost.exe
+// (and on Windows 7 and Server 2008 R2 "System", the kernel), any service or TermService, and no app
+// package.
+bool AppliesToListener(const FirewallRule& rule, const RemoteDesktopListener& listener);
+
+// The rules that open a new port (plain digits, 1 to 65535), TCP then UDP, and to whom they are open.
+struct FirewallRulesPlan {
+    std::vector<FirewallRule> rules;
+    // No enabled rule admits Remote Desktop on its current port: the rules are open to every profile and
+    // every remote address.
+    bool openToEveryone = false;
+};
+
+// Each new rule copies one distinct scope of the enabled inbound allow rules, of any group, that admit
+// Remote Desktop's listener on `currentPort` today: profiles, local and remote addresses and ports,
+// interfaces and their types, edge traversal, the authorised users and machines, and the program and
+// service where the rule names them (else the listener's own). UDP takes the UDP rules' scopes, and the
+// TCP rules' where there are none, and so the other way round, so that opening a port never widens who may
+// connect.
+FirewallRulesPlan FirewallRulesFor(const std::wstring& portText, uint16_t currentPort,
+                                   const std::vector<FirewallRule>& firewallRules,
+                                   const RemoteDesktopListener& listener);
+
+// The enabled inbound block rules for `protocol` (TCP or UDP; a rule for any protocol counts for both)
+// whose local ports cover `port`, whose profiles meet `currentProfiles` (0: unknown, all count), and that
+// apply to Remote Desktop's listener. Windows applies them before every allow rule.
+std::vector<FirewallRule> BlockingRules(const std::vector<FirewallRule>& firewallRules, int protocol, uint16_t port,
+                                        int currentProfiles, const RemoteDesktopListener& listener);
 
 // Making the rules as one step of the change: a rule of the same name is read first, so that Undo can give
 // it back every property it had; a rule that did not exist is removed again.

@@ -106,9 +106,15 @@ void RunPortChange(Platform& platform, MainView& view) {
     const std::wstring number = PortNumberText(port);
     Status firewallStatus;
     std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(firewallStatus);
-    const ReachabilityFindings findings = CheckReachability(platform, *shell, firewall.get(), firewallStatus, number,
-                                                            std::to_wstring(settings.PreviousListenerPort()) == number);
+    // The scope of the new rules comes from the rules that admit Remote Desktop on the port the registry gives
+    // it now (3389 when the value is missing, as Remote Desktop itself assumes).
+    const uint32_t configured = settings.PreviousListenerPort();
+    const uint16_t configuredPort = configured == 0 || configured > 65535 ? 3389 : static_cast<uint16_t>(configured);
+    const ReachabilityFindings findings =
+        CheckReachability(platform, *shell, firewall.get(), firewallStatus, number,
+                          std::to_wstring(settings.PreviousListenerPort()) == number, configuredPort);
     for (const std::wstring& line : findings.uncheckedLines) AppendLogLine(view, line);
+    for (const std::wstring& line : findings.noteLines) AppendLogLine(view, line);
     for (const ReachabilityRisk& risk : findings.risks) {
         if (platform.ShowMessage(risk.question, kRiskQuestionStyle, kRiskTitle) == kAnswerYes) continue;
         AppendLogLine(view, risk.cancelledLine);
@@ -123,15 +129,7 @@ void RunPortChange(Platform& platform, MainView& view) {
         if (!firewall) {
             return ReportFailedChange(platform, view, L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）", firewallStatus);
         }
-        std::vector<FirewallRule> remoteDesktopRules;
-        status = firewall->RulesInGroup(kRemoteDesktopGroup, remoteDesktopRules);
-        if (!status) {
-            remoteDesktopRules.clear();
-            AppendLogLine(view, L"未能读取 Windows 自带的远程桌面防火墙规则：" + DescribeFailure(status) +
-                                    L"，新规则对所有网络和远程地址开放");
-        }
-        const ListenerProgram listener = RemoteDesktopListenerProgram(platform.Version());
-        rules = std::make_unique<FirewallRulesChange>(*firewall, FirewallRulesFor(port, remoteDesktopRules, listener));
+        rules = std::make_unique<FirewallRulesChange>(*firewall, findings.rules);
         status = rules->Apply();
         if (!status) {
             Rollback rollback;

@@ -177,8 +177,103 @@ void ReportServiceDown(Platform& platform, uint32_t code, const std::wstring& po
          L"修改已取消：" + service + L"，无法添加防火墙规则"});
 }
 
+// Windows Firewall turned off for a current profile: the rules made there do nothing until it is turned on
+// again, and another firewall, if any, filters instead. Tells whether it is on, or may be, for any current
+// profile.
+bool CheckFirewallTurnedOn(FirewallPolicy& firewall, int currentProfiles, const std::wstring& port,
+                           ReachabilityFindings& findings) {
+    if (currentProfiles == 0) return true;
+    int off = 0;
+    for (int profile : {1, 2, 4}) {
+        if (!(currentProfiles & profile)) continue;
+        bool enabled = true;
+        const Status status = firewall.FirewallEnabled(profile, enabled);
+        if (!status) {
+            findings.uncheckedLines.push_back(L"未能检查 Windows 防火墙在当前网络（" + ProfileNames(profile) +
+                                              L"）上是否已打开：" + DescribeFailure(status));
+        } else if (!enabled) {
+            off |= profile;
+        }
+    }
+    if (off == 0) return true;
+    const std::wstring where = L"当前网络（" + ProfileNames(off) + L"）";
+    findings.risks.push_back({Question(L"Windows 防火墙在" + where + L"上已关闭：新端口 " + port +
+                                           L" 的防火墙规则在那里不起作用，要等 Windows 防火墙重新打开后才生效。",
+                                       L"如果这台计算机用其他防火墙过滤入站连接，而其中没有放行 TCP 端口 " + port +
+                                           L"，重启后可能无法通过新端口 " + port + L" 远程连接这台计算机。",
+                                       L"若使用其他防火墙，请在重启之前在其中放行 TCP 端口 " + port + L"。"),
+                              L"修改已取消：Windows 防火墙在" + where + L"上已关闭"});
+    return (off & currentProfiles) != currentProfiles;
+}
+
+std::wstring RuleList(Platform& platform, const std::vector<FirewallRule>& rules, bool& limited) {
+    std::wstring list;
+    limited = true;
+    for (const FirewallRule& rule : rules) {
+        list += L"\r\n“" + platform.DisplayText(rule.name) + L"”";
+        const std::wstring addresses = rule.remoteAddresses.empty() ? L"*" : rule.remoteAddresses;
+        if (addresses == L"*") {
+            limited = false;
+        } else {
+            list += L"（远程地址：" + addresses + L"）";
+        }
+    }
+    return list;
+}
+
+// Block rules win over every allow rule (only an allow rule authenticated by IPsec may override them).
+void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, const std::wstring& port,
+                     int currentProfiles, const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
+    const uint16_t number = static_cast<uint16_t>(std::stoul(port));
+    const std::vector<FirewallRule> tcp = BlockingRules(all, kTcp, number, currentProfiles, listener);
+    for (const FirewallRule& rule : BlockingRules(all, kUdp, number, currentProfiles, listener)) {
+        if (rule.protocol != kUdp) continue;
+        findings.noteLines.push_back(L"Windows 防火墙的阻止规则“" + platform.DisplayText(rule.name) +
+                                     L"”阻止 UDP 端口 " + port + L" 的入站连接；远程桌面仍可通过 TCP 连接");
+    }
+    if (tcp.empty()) return;
+    bool limited = true;
+    const std::wstring list = RuleList(platform, tcp, limited);
+    const std::wstring first = platform.DisplayText(tcp.front().name);
+    findings.risks.push_back(
+        {Question(L"Windows 防火墙中已启用的阻止规则会阻止新端口 " + port +
+                      L" 的入站连接，阻止规则优先于所有允许规则：" + list,
+                  limited ? L"如果继续，重启后从上述远程地址将无法通过新端口 " + port + L" 远程连接这台计算机。"
+                          : Consequence(port),
+                  L"选择“否”，先修改或禁用上述阻止规则，或改用其他端口。"),
+         L"修改已取消：阻止规则“" + first + L"”" +
+             (tcp.size() > 1 ? L"等 " + std::to_wstring(tcp.size()) + L" 条规则" : L"") + L"阻止端口 " + port});
+}
+
+// The rules that open the new port copy the scope of the rules that admit Remote Desktop now. With none, or
+// none that can be read, they would be open to every network and every address: the administrator decides.
+void CheckRules(Platform& platform, FirewallPolicy& firewall, const std::wstring& port, uint16_t configuredPort,
+                int currentProfiles, bool firewallOn, ReachabilityFindings& findings) {
+    const RemoteDesktopListener listener{platform.Version(), platform.SystemDirectory()};
+    std::vector<FirewallRule> all;
+    const Status status = firewall.AllRules(all);
+    const FirewallRulesPlan plan =
+        FirewallRulesFor(port, configuredPort, status ? all : std::vector<FirewallRule>(), listener);
+    findings.rules = plan.rules;
+    if (status) CheckBlockRules(platform, all, port, currentProfiles, listener, findings);
+    if (!plan.openToEveryone || !firewallOn) return;
+    const std::wstring current = std::to_wstring(configuredPort);
+    const std::wstring cause = status ? L"Windows 防火墙中没有已启用的规则允许远程桌面现在的端口 " + current +
+                                            L"：Windows 自带的远程桌面规则可能已被禁用，远程桌面可能只能在本机上使用，"
+                                            L"也可能是通过本程序无法读取的设置放行的。"
+                                      : L"无法读取 Windows 防火墙的规则（" + DescribeFailure(status) +
+                                            L"），不知道现在允许哪些网络和地址连接远程桌面。";
+    findings.risks.push_back(
+        {Question(cause,
+                  L"如果继续，新端口 " + port + L" 的防火墙规则将对所有网络（域、专用、公用）和所有远程地址开放。",
+                  L"若只应允许部分网络或地址连接，请选择“否”，先在 Windows 防火墙中为端口 " + current +
+                      L" 启用或添加相应的允许规则，本程序会照搬它的范围。"),
+         status ? L"修改已取消：没有允许端口 " + current + L" 的防火墙规则，新端口将对所有网络和地址开放"
+                : L"修改已取消：无法读取防火墙规则，新端口将对所有网络和地址开放"});
+}
+
 void CheckFirewall(Platform& platform, FirewallPolicy* firewall, const Status& firewallStatus, const std::wstring& port,
-                   ReachabilityFindings& findings) {
+                   uint16_t configuredPort, ReachabilityFindings& findings) {
     if (!firewall) {
         // Any other reason is reported, and refuses the change, where the rule is added.
         if (IsServiceDown(firewallStatus.code)) ReportServiceDown(platform, firewallStatus.code, port, findings);
@@ -189,7 +284,7 @@ void CheckFirewall(Platform& platform, FirewallPolicy* firewall, const Status& f
     if (!status) {
         if (IsServiceDown(status.code)) return ReportServiceDown(platform, status.code, port, findings);
         findings.uncheckedLines.push_back(L"未能检查 Windows 防火墙是否应用本机规则：" + DescribeFailure(status));
-        return;
+        state = FirewallLocalPolicy();
     }
     if (state.modifyState == FirewallLocalPolicy::kGroupPolicyOverride) {
         findings.risks.push_back(
@@ -206,12 +301,15 @@ void CheckFirewall(Platform& platform, FirewallPolicy* firewall, const Status& f
                       Consequence(port), L"选择“否”，先在 Windows 防火墙中取消“阻止所有传入连接”。"),
              L"修改已取消：Windows 防火墙阻止所有入站连接，端口 " + port + L" 的入站规则不会生效"});
     }
+    const bool on = CheckFirewallTurnedOn(*firewall, state.currentProfiles, port, findings);
+    CheckRules(platform, *firewall, port, configuredPort, state.currentProfiles, on, findings);
 }
 
 }  // namespace
 
 ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall,
-                                       const Status& firewallStatus, const std::wstring& port, bool isCurrentPort) {
+                                       const Status& firewallStatus, const std::wstring& port, bool isCurrentPort,
+                                       uint16_t configuredPort) {
     ReachabilityFindings findings;
     CheckEdition(shell, port, findings);
     CheckRemoteDesktopSwitch(shell, port, findings);
@@ -220,7 +318,7 @@ ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, F
         CheckPort(platform, port, findings);
         CheckDynamicRange(platform, port, findings);
     }
-    CheckFirewall(platform, firewall, firewallStatus, port, findings);
+    CheckFirewall(platform, firewall, firewallStatus, port, configuredPort, findings);
     CheckCloud(platform, shell, port, findings);
     return findings;
 }

@@ -3,7 +3,9 @@
 // Remote Desktop turned off; on a port another program listens on, or that Windows reserves; on a port in
 // the dynamic range, which may be taken by the time Remote Desktop starts; behind a firewall that will not
 // apply a rule added here (Group Policy, or all inbound traffic blocked), or whose service does not run; and
-// on a cloud server whose security group does not let the port through.
+// on a cloud server whose security group does not let the port through. And the firewall itself: a block rule
+// over the new port wins over every allow rule; where Windows Firewall is turned off, the rules do nothing;
+// and where no rule admits Remote Desktop today, the new port would be open to everyone.
 #pragma once
 
 #include <string>
@@ -22,6 +24,9 @@ struct ReachabilityRisk {
 struct ReachabilityFindings {
     std::vector<ReachabilityRisk> risks;       // in the order they are asked
     std::vector<std::wstring> uncheckedLines;  // log lines naming the checks that could not be made
+    std::vector<std::wstring> noteLines;       // log lines of what was found but needs no question
+    // The firewall rules that open the new port, in the scopes of the rules that admit Remote Desktop now.
+    std::vector<FirewallRule> rules;
     // The firewall service is stopped or disabled: no rule can be added, and the second log line says so.
     bool firewallUnavailable = false;
     std::wstring noRuleLine;
@@ -32,11 +37,14 @@ inline const std::wstring kRiskTitle = L"警告";
 constexpr int kRiskQuestionStyle = kMessageYesNo | kMessageWarning | kMessageSecondButtonDefault;
 
 // Checks, in this order, the edition and whether Remote Desktop is turned on (through `shell`), the port
-// (unless Remote Desktop uses it now) and the dynamic range, the firewall's local policy and whether it
-// answers, and last whether the machine is a cloud's. A port counts as taken only when a program listens on
-// it: connections that merely use it end with the restart. `firewall` is null when the policy object could
-// not be created, `firewallStatus` saying why. `port` is the port's plain decimal text, from 1 to 65535.
+// (unless Remote Desktop uses it now) and the dynamic range, the firewall (whether it answers, its local
+// policy, whether it is turned on, its block rules, and the rules that admit Remote Desktop on
+// `configuredPort`, the port the registry gives it now), and last whether the machine is a cloud's. A port
+// counts as taken only when a program listens on it: connections that merely use it end with the restart.
+// `firewall` is null when the policy object could not be created, `firewallStatus` saying why. `port` is the
+// port's plain decimal text, from 1 to 65535.
 ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall,
-                                       const Status& firewallStatus, const std::wstring& port, bool isCurrentPort);
+                                       const Status& firewallStatus, const std::wstring& port, bool isCurrentPort,
+                                       uint16_t configuredPort);
 
 }  // namespace korvane

@@ -8,7 +8,7 @@
 #
 # Wine runs in the Simplified Chinese locale (zh_CN.UTF-8), as on the users' Windows.
 # Wine has no firewall of its own: the demo machine serves the firewall's automation classes with the
-# test bench's stand-in, so the rules the program adds can be shown.
+# test bench's stand-in, holding Windows' own Remote Desktop rules, so the rules the program adds can be shown.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -41,6 +41,8 @@ wine_env_create_prefix build/win/demo-prefix || exit 2
 mkdir -p "$WINEPREFIX/drive_c/korvane"
 cp "$program" "$tests/firewall_stand_in.dll" "$WINEPREFIX/drive_c/korvane/"
 wine_env_register_firewall_stand_in 'C:\korvane\firewall_stand_in.dll'
+# Remote Desktop allowed, as on a real machine: Windows' own Remote Desktop rules, enabled.
+wine_env_run 60 rundll32 'C:\korvane\firewall_stand_in.dll,SeedOrdinaryMachine'
 # A real display has a window manager: let it manage the program's windows.
 wine_env_import_reg '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="Y"

@@ -230,7 +230,17 @@ public:
         return Status::Ok();
     }
 
-    Status RulesInGroup(const std::wstring& grouping, std::vector<FirewallRule>& found) override {
+    Status FirewallEnabled(int profile, bool& enabled) override {
+        // One profile at a time: CurrentProfileTypes may name several.
+        VARIANT_BOOL on = VARIANT_TRUE;
+        const HRESULT hr = policy_->get_FirewallEnabled(static_cast<NET_FW_PROFILE_TYPE2>(profile), &on);
+        if (FAILED(hr)) return FailureFromHresult(hr);
+        enabled = on != VARIANT_FALSE;
+        return Status::Ok();
+    }
+
+    Status AllRules(std::vector<FirewallRule>& found) override {
+        found.clear();
         ComPtr<INetFwRules> rules;
         HRESULT hr = policy_->get_Rules(rules.Put());
         if (FAILED(hr)) return FailureFromHresult(hr);
@@ -249,10 +259,6 @@ public:
             if (item.Ref().vt != VT_DISPATCH || !item.Ref().pdispVal) continue;
             ComPtr<INetFwRule> rule;
             if (FAILED(item.Ref().pdispVal->QueryInterface(IID_INetFwRule, rule.PutVoid()))) continue;
-            Bstr group;
-            hr = rule->get_Grouping(group.Put());
-            if (FAILED(hr)) return FailureFromHresult(hr);
-            if (!group.Get() || grouping != group.Get()) continue;
             FirewallRule settings;
             hr = ReadSettings(rule.Get(), settings);
             if (FAILED(hr)) return FailureFromHresult(hr);

@@ -7,6 +7,7 @@
 #include "platform/win32/port_use_win32.h"
 #include "platform/win32/script_shell_win32.h"
 #include "platform/win32/system_info_win32.h"
+#include "platform/win32/system_library.h"
 
 namespace korvane {
 
@@ -80,6 +81,21 @@ std::wstring Win32Platform::SystemDirectory() {
     const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::wstring();
     return std::wstring(buffer, length);
+}
+
+}  // namespace korvane
+
+namespace korvane {
+
+std::wstring Win32Platform::DisplayText(const std::wstring& text) {
+    if (text.empty() || text[0] != L'@') return text;
+    // shlwapi's resolver of indirect strings (Vista and later; package resources from Windows 8 on).
+    using LoadIndirectString = HRESULT(WINAPI*)(PCWSTR, PWSTR, UINT, void**);
+    const auto load = SystemFunction<LoadIndirectString>(L"shlwapi.dll", "SHLoadIndirectString");
+    wchar_t buffer[1024] = {};
+    if (!load || FAILED(load(text.c_str(), buffer, static_cast<UINT>(std::size(buffer)), nullptr)) || !buffer[0])
+        return text;
+    return buffer;
 }
 
 }  // namespace korvane

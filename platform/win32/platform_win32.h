@@ -17,6 +17,7 @@ public:
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
     Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
     std::wstring SystemDirectory() override;
+    std::wstring DisplayText(const std::wstring& text) override;
     Status TryExclusiveBind(uint16_t port, PortBind& result) override;
     Status ListTcpListeners(std::vector<TcpListener>& listeners) override;
     Status ServiceProcess(const std::wstring& service, uint32_t& processId) override;

@@ -65,7 +65,7 @@ int wmain() {
         {"all checks of 修改",
          [&] {
              auto firewall = platform.CreateFirewallPolicy(status);
-             CheckReachability(platform, *shell, firewall.get(), status, std::to_wstring(port), false);
+             CheckReachability(platform, *shell, firewall.get(), status, std::to_wstring(port), false, 3389);
          }},
         {"start-up's pending port", [&] { PendingPortLine(platform, L"3389"); }},
     };

@@ -123,7 +123,7 @@ TEST(Demo, ChangeFrom3389To3390AsAPersonWould) {
     SetDword(kRdpTcpPortPath, 3389);
     SetDword(kTdsPortPath, 3389);
     DeleteKey(kFirewallListPath.substr(0, kFirewallListPath.size() - 1));
-    stand_in::Reset();
+    stand_in::ResetToOrdinaryMachine();
     const std::wstring port = std::to_wstring(FreePort(3390));
     ShowSettings("修改前 / before:", port);
 

@@ -1,8 +1,9 @@
 // The real program in a throwaway Wine prefix, for what only the built .exe can show: that start-up reads
 // the real registry through the real script shell object, that a change writes the three values and the
-// two rules and starts the system's shutdown.exe (never one planted beside it), that nothing is written
-// for a text that is not a port, for a warning answered No or when a rule is refused, and that no DLL
-// planted beside the program runs in it. The decisions behind each are unit tested; these check the wiring.
+// two rules and starts the system's shutdown.exe (never one planted beside it), that the rules follow the
+// administrator's firewall, that nothing is written for a text that is not a port, for a warning answered No
+// or when a rule is refused, and that no DLL planted beside the program runs in it. The decisions behind each are unit
+// tested; these check the wiring.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "port/port_settings.h"
 #include "tests/e2e/driver.h"
 #include "tests/shared/expected_texts.h"
+#include "tests/shared/ordinary_machine.h"
 #include "tests/windows/firewall_stand_in/stand_in_files.h"
 #include "ui/control_ids.h"
 
@@ -54,6 +56,21 @@ std::vector<FirewallRule> Rules() {
     return rules;
 }
 
+// The rules the program made, in the order made.
+std::vector<FirewallRule> OurRules() {
+    std::vector<FirewallRule> ours;
+    for (const FirewallRule& rule : Rules()) {
+        if (rule.grouping == L"Korvane远程端口修改工具") ours.push_back(rule);
+    }
+    return ours;
+}
+
+template <typename T>
+std::vector<T> Joined(std::vector<T> first, const std::vector<T>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 // The keys a change may write beneath: equal snapshots mean not a byte changed.
 std::string ChangedKeys() {
     return Snapshot(L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server") +
@@ -71,18 +88,21 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Remote Desktop on 3389 in both values, no firewall entry, no rules, no failure: the machine as Windows
-// leaves it.
+// Remote Desktop on 3389 in both values, no firewall entry, Windows' own Remote Desktop rules enabled and no
+// other rule, no failure: the machine as Windows leaves it with Remote Desktop allowed.
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         port = FreePort();
         P = std::to_wstring(port);
         P2 = std::to_wstring(FreePort(static_cast<unsigned short>(port + 1)));
+        OrdinaryMachine();
+    }
+    static void OrdinaryMachine() {
         SetDword(kRdpTcpPortPath, 3389);
         SetDword(kTdsPortPath, 3389);
         DeleteKey(kListKey);
-        stand_in::Reset();
+        stand_in::ResetToOrdinaryMachine();
     }
     void TearDown() override { stand_in::Reset(); }
 
@@ -136,7 +156,7 @@ TEST_F(ProgramTest, ChangeWritesValuesAndRulesAndRestartsThroughTheSystemsShutdo
     EXPECT_EQ(ReadDword(kTdsPortPath), port);
     EXPECT_EQ(ReadDword(kRdpTcpPortPath), port);
     EXPECT_EQ(ReadString(kFirewallListPath + L"0" + P + L":TCP"), L"0" + P + L":TCP:*:Enabled:新的远程连接端口");
-    EXPECT_EQ(Rules(), (std::vector<FirewallRule>{OurRule(L"TCP", P), OurRule(L"UDP", P)}));
+    EXPECT_EQ(OurRules(), (std::vector<FirewallRule>{OurRule(L"TCP", P), OurRule(L"UDP", P)}));
     EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog + expected::SuccessLines(L"0" + P));
 
     program.Answer(question, IDYES);
@@ -164,7 +184,7 @@ TEST_F(ProgramTest, TextThatIsNotAPortWritesNothing) {
         EXPECT_EQ(program.Text(kIdText2), L"10010");
     }
     EXPECT_EQ(ChangedKeys(), before);
-    EXPECT_TRUE(Rules().empty());
+    EXPECT_TRUE(OurRules().empty());
     EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog);
 }
 
@@ -182,7 +202,7 @@ TEST_F(ProgramTest, WarningAnsweredNoWritesNothing) {
     EXPECT_EQ(program.WaitForText(kIdRizhi, cancelled), cancelled);
     EXPECT_FALSE(program.WaitForMessageBox(300));
     EXPECT_EQ(ChangedKeys(), before);
-    EXPECT_TRUE(Rules().empty());
+    EXPECT_TRUE(OurRules().empty());
 }
 
 // The rules already made go, a rule rewritten gets every property back, and not a byte of the registry changes.
@@ -207,7 +227,8 @@ TEST_F(ProgramTest, RefusedRulePutsEverythingBack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(stand_in::WriteRules(c.seeded));
+        const std::vector<FirewallRule> seeded = Joined(expected::WindowsRemoteDesktopRules(), c.seeded);
+        ASSERT_TRUE(stand_in::WriteRules(seeded));
         const std::string before = ChangedKeys();
         ASSERT_TRUE(stand_in::SetFailure(c.operation, 0x80070005u, c.nth));
         Program program;
@@ -218,9 +239,9 @@ TEST_F(ProgramTest, RefusedRulePutsEverythingBack) {
         EXPECT_NE(box.text.find(L"已写入的设置均已恢复原样"), std::wstring::npos);
         program.Answer(box, IDOK);
         EXPECT_EQ(ChangedKeys(), before);
-        EXPECT_EQ(Rules(), c.seeded);
+        EXPECT_EQ(Rules(), seeded);
         EXPECT_EQ(program.Text(kIdRizhi).rfind(expected::kStartLog + L"修改失败：" + c.step + L"，", 0), 0u);
-        stand_in::Reset();
+        stand_in::ResetToOrdinaryMachine();
     }
 }
 
@@ -269,29 +290,98 @@ TEST_F(ProgramTest, MachineConditionsAreAskedAndNoWritesNothing) {
         program.Answer(box, IDNO);
         EXPECT_FALSE(program.WaitForMessageBox(300));
         EXPECT_EQ(ChangedKeys(), before);
-        EXPECT_TRUE(Rules().empty());
+        EXPECT_TRUE(OurRules().empty());
         const std::wstring log = program.Text(kIdRizhi);
         EXPECT_EQ(log.rfind(expected::kStartLog + L"修改已取消：", 0), 0u) << Utf8(log);
         EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 2);
     }
 }
 
-// Windows 7 and Server 2008 R2 run the Remote Desktop listener in the kernel: the rules name the program
-// "System" and no service; from the version where Windows has no listener rule, else copied from that rule.
+// Windows 7 and Server 2008 R2 run the Remote Desktop listener in the kernel: Windows' own rule there names
+// the program "System" and no service, which only Windows 7 takes for the listener (elsewhere nothing would
+// admit it, and the program would ask). The rules copy its program and its scope.
 TEST_F(ProgramTest, WindowsSevenRulesNameTheKernelListener) {
     const ScopedValue windows7(L"HKEY_CURRENT_USER\\Software\\Wine\\Version", L"win7");
-    Program program;
-    ChangeAndDeclineRestart(program, P);
-    EXPECT_EQ(Rules(), (std::vector<FirewallRule>{Kernel(OurRule(L"TCP", P)), Kernel(OurRule(L"UDP", P))}));
-
-    FirewallRule windows = Kernel(OurRule(L"TCP", L"3389", 4, L"LocalSubnet"));
+    FirewallRule windows = Kernel(OurRule(L"TCP", L"3389"));
     windows.name = L"远程桌面(TCP-In)";
     windows.description.clear();
     windows.grouping = L"@FirewallAPI.dll,-28752";
     ASSERT_TRUE(stand_in::WriteRules({windows}));
+    Program program;
+    ChangeAndDeclineRestart(program, P);
+    EXPECT_EQ(OurRules(), (std::vector<FirewallRule>{Kernel(OurRule(L"TCP", P)), Kernel(OurRule(L"UDP", P))}));
+
+    windows.profiles = 4;
+    windows.remoteAddresses = L"LocalSubnet";
+    ASSERT_TRUE(stand_in::WriteRules({windows}));
+    SetDword(kRdpTcpPortPath, 3389);
     ChangeAndDeclineRestart(program, P2);
     EXPECT_EQ(Rules(), (std::vector<FirewallRule>{windows, Kernel(OurRule(L"TCP", P2, 4, L"LocalSubnet")),
                                                   Kernel(OurRule(L"UDP", P2, 4, L"LocalSubnet"))}));
+}
+
+// The administrator's firewall, as the firewall's objects give it: every rule of every group, block rules,
+// and whether it is turned on for the current profile (the stand-in's is the private one). An allow-list of
+// their own is copied and asks nothing; what would block or widen the new port is asked, and No writes nothing.
+TEST_F(ProgramTest, TheAdministratorsFirewallIsRespected) {
+    std::vector<FirewallRule> disabled = expected::WindowsRemoteDesktopRules();
+    for (FirewallRule& rule : disabled) rule.enabled = false;
+    FirewallRule allowList = OurRule(L"TCP", L"3389", 2 | 4, L"203.0.113.0/24,198.51.100.7");
+    allowList.name = L"办公室远程桌面";
+    allowList.grouping.clear();
+    allowList.applicationName.clear();
+    allowList.serviceName.clear();
+    FirewallRule block = allowList;
+    block.name = L"阻止 " + P;
+    block.action = 0;
+    block.localPorts = P;
+    block.remoteAddresses = L"*";
+    FirewallRule elsewhere = block;
+    elsewhere.name = L"阻止 " + P2;
+    elsewhere.localPorts = P2;
+    const struct {
+        const char* name;
+        std::vector<FirewallRule> rules;
+        int enabledProfiles;
+        std::wstring said;  // in the warning; none: straight to the restart question, and the rules' scope:
+        int profiles = 0;
+        std::wstring remoteAddresses = L"";
+    } cases[] = {
+        {"an allow-list of the administrator's own, Windows' own disabled", Joined(disabled, {allowList}), 7, L"",
+         allowList.profiles, allowList.remoteAddresses},
+        {"Windows' own disabled, nothing else", disabled, 7, L"所有网络（域、专用、公用）和所有远程地址开放"},
+        {"a block rule over the new port", Joined(expected::WindowsRemoteDesktopRules(), {block}), 7,
+         L"“阻止 " + P + L"”"},
+        {"a block rule over another port", Joined(expected::WindowsRemoteDesktopRules(), {elsewhere}), 7, L"",
+         0x7FFFFFFF, L"*"},
+        {"Windows Firewall turned off for the private profile", expected::WindowsRemoteDesktopRules(), 1 | 4,
+         L"Windows 防火墙在当前网络（专用）上已关闭"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OrdinaryMachine();
+        ASSERT_TRUE(stand_in::WriteRules(c.rules));
+        ASSERT_TRUE(stand_in::SetLocalPolicy(0, 2, c.enabledProfiles));
+        const std::string before = ChangedKeys();
+        Program program;
+        const Box box = Change(program, P);
+        program.Answer(box, IDNO);
+        if (c.said.empty()) {
+            EXPECT_EQ(box.text, expected::kRestartQuestion);
+            const std::vector<FirewallRule> ours = OurRules();
+            ASSERT_EQ(ours.size(), 2u);
+            for (const FirewallRule& rule : ours) {
+                EXPECT_EQ(rule.profiles, c.profiles);
+                EXPECT_EQ(rule.remoteAddresses, c.remoteAddresses);
+            }
+            continue;
+        }
+        EXPECT_EQ(box.caption, expected::kWarningTitle);
+        EXPECT_NE(box.text.find(c.said), std::wstring::npos) << Utf8(box.text);
+        EXPECT_FALSE(program.WaitForMessageBox(300));
+        EXPECT_EQ(ChangedKeys(), before);
+        EXPECT_EQ(Rules(), c.rules);
+    }
 }
 
 // iphlpapi.dll (the listener table) is not one of the DLLs Windows always takes from System32; imported

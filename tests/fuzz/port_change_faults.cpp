@@ -18,6 +18,7 @@
 #include "port/port_settings.h"
 #include "tests/fuzz/reference.h"
 #include "tests/shared/expected_texts.h"
+#include "tests/shared/ordinary_machine.h"
 #include "tests/unit/fakes.h"
 
 using namespace korvane;
@@ -49,16 +50,19 @@ const std::wstring kPieces[] = {L"0"s,    L"1"s,  L"3389"s, L"65535"s, L"65536"s
                                 L"\r\n"s, L"１"s, L"\t"s,   L"\0"s,    L"\u0663"s, L"99999999999999999999"s};
 const StoredValue kPreviousValues[] = {Dword(3389), Dword(0xFFFFFFFFu), Sz(L"3389")};
 
+std::vector<FirewallRule> OpenToAll(const FakeWorld& world, const std::wstring& text) {
+    return FirewallRulesFor(text, 3389, {}, {world.version, L"C:\\Windows\\system32"}).rules;
+}
+
 // What a successful change to `text` leaves: the two port values and the legacy firewall entry written,
-// the port's TCP and UDP rules in the firewall's list (open to all: the fake machine has no Remote Desktop
-// rules of its own). The one place that knows what a change writes.
+// the port's TCP and UDP rules in the firewall's list (open to all: the fake machine's Remote Desktop rules,
+// when it has them, are). The one place that knows what a change writes.
 void ApplySuccessfulChange(FakeWorld& world, const std::wstring& text) {
     const StoredValue port = Dword(fuzz::ReferencePort(text));
     world.registry[kTdsPortPath] = port;
     world.registry[kRdpTcpPortPath] = port;
     world.registry[kFirewallListPath + FirewallEntryName(text)] = Sz(FirewallEntryData(text));
-    for (const FirewallRule& rule : FirewallRulesFor(text, {}, RemoteDesktopListenerProgram(world.version)))
-        world.rules[rule.name] = rule;
+    for (const FirewallRule& rule : OpenToAll(world, text)) world.rules[rule.name] = rule;
 }
 
 // Makes the platform operation `call` (as the fake records it) fail from now on, when the fake can.
@@ -71,7 +75,8 @@ void InjectFault(FakeWorld& world, const std::wstring& call) {
     world.failPortCheck |= is(L"check port ");
     world.failListeners |= is(L"list listeners");
     if (is(L"firewall state")) world.localPolicyFailure = 0x80004005u;
-    world.failReadGroup |= is(L"read group ");
+    world.failReadRules |= is(L"read rules");
+    world.failFirewallEnabled |= is(L"firewall enabled ");
     world.failFindRule |= is(L"find rule ");
     if (is(L"ensure rule ")) world.failEnsureRuleNamed.insert(call.substr(12));
     world.failRemoveRule |= is(L"remove rule");
@@ -182,12 +187,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (choices.Next(2)) {  // the new port was opened before, by hand or by an earlier run
         before.registry[kFirewallListPath + FirewallEntryName(text)] = Sz(L"旧的例外");
-        FirewallRule rule = FirewallRulesFor(text, {}, RemoteDesktopListenerProgram(before.version)).front();
+        FirewallRule rule = OpenToAll(before, text).front();
         rule.description = L"旧的规则";
         before.rules[rule.name] = rule;
     }
-    // Yes or No to each question: a warning (a port in the dynamic range), the restart.
-    for (int question = 0; question < 3; ++question) before.answers.push_back(choices.Next(2) ? kAnswerYes : 7);
+    // Windows' own Remote Desktop rules, or none (a question: the new port would be open to all); Windows
+    // Firewall turned off for the current profile, or not.
+    if (choices.Next(2)) before.windowsRules = expected::WindowsRemoteDesktopRules();
+    before.localPolicy.currentProfiles = 2;
+    if (choices.Next(2)) before.firewallOffProfiles = 2;
+    // Yes or No to each question: the warnings (a port in the dynamic range, the firewall), the restart.
+    for (int question = 0; question < 5; ++question) before.answers.push_back(choices.Next(2) ? kAnswerYes : 7);
 
     // The first fault among the operations of a run without faults, the second among those of a run with
     // the first, which include the ones that undo.

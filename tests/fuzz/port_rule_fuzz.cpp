@@ -8,6 +8,7 @@
 #include "port/port_change.h"
 #include "port/port_settings.h"
 #include "tests/fuzz/reference.h"
+#include "tests/shared/ordinary_machine.h"
 #include "tests/unit/fakes.h"
 #include "ui/new_port_field.h"
 
@@ -49,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeWorld world;
     world.registry[kTdsPortPath] = Dword(3389);
     world.registry[kRdpTcpPortPath] = Dword(3389);
+    world.windowsRules = expected::WindowsRemoteDesktopRules();
     // Yes to the warning of a port in the dynamic range, and no restart.
     world.answers = fuzz::ReferencePort(text) >= 49152 ? std::vector<int>{6, 7} : std::vector<int>{7};
     FakePlatform platform(world);

@@ -1,12 +1,14 @@
-// The machine most tests of 修改 start from: both port values on 3389, the start-up line in the log, and
-// a fake platform whose message boxes answer as the test says.
+// The machine most tests of 修改 start from: both port values on 3389, Windows' own Remote Desktop rules
+// enabled, the start-up line in the log, and a fake platform whose message boxes answer as the test says.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include "port/firewall_rules.h"
 #include "port/port_change.h"
 #include "port/port_settings.h"
 #include "tests/shared/expected_texts.h"
+#include "tests/shared/ordinary_machine.h"
 #include "tests/unit/fakes.h"
 
 namespace korvane::testing {
@@ -17,10 +19,26 @@ using expected::SuccessLines;
 class ChangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        world.registry[kTdsPortPath] = Dword(3389);
-        world.registry[kRdpTcpPortPath] = Dword(3389);
+        world = OrdinaryMachine();
         view.log = kStartLog;
         view.newPort = L"10010";
+    }
+
+    static FakeWorld OrdinaryMachine() {
+        FakeWorld machine;
+        machine.registry[kTdsPortPath] = Dword(3389);
+        machine.registry[kRdpTcpPortPath] = Dword(3389);
+        machine.windowsRules = expected::WindowsRemoteDesktopRules();
+        return machine;
+    }
+
+    // Changed to `port` before, and not restarted since: both values hold it, and its rules are made.
+    void ChangedBefore(const std::wstring& port) {
+        world.registry[kTdsPortPath] = Dword(static_cast<uint32_t>(std::stoul(port)));
+        world.registry[kRdpTcpPortPath] = Dword(static_cast<uint32_t>(std::stoul(port)));
+        const RemoteDesktopListener listener{world.version, platform.SystemDirectory()};
+        for (const FirewallRule& rule : FirewallRulesFor(port, 3389, world.windowsRules, listener).rules)
+            world.rules[rule.name] = rule;
     }
 
     // Runs 修改 on `port`, answering the message boxes with `answers` (No to the restart question).

@@ -102,15 +102,18 @@ public:
         return Status::Ok();
     }
 
-    Status RulesInGroup(const std::wstring& grouping, std::vector<FirewallRule>& rules) override {
-        world_.calls.push_back(L"read group " + grouping);
-        if (world_.failReadGroup) return Denied();
-        for (const FirewallRule& rule : world_.windowsRules) {
-            if (rule.grouping == grouping) rules.push_back(rule);
-        }
-        for (const auto& named : world_.rules) {
-            if (named.second.grouping == grouping) rules.push_back(named.second);
-        }
+    Status FirewallEnabled(int profile, bool& enabled) override {
+        world_.calls.push_back(L"firewall enabled " + std::to_wstring(profile));
+        if (world_.failFirewallEnabled) return Status::Failure(0x80004001u, L"未实现。");
+        enabled = !(world_.firewallOffProfiles & profile);
+        return Status::Ok();
+    }
+
+    Status AllRules(std::vector<FirewallRule>& rules) override {
+        world_.calls.push_back(L"read rules");
+        if (world_.failReadRules) return Denied();
+        rules = world_.windowsRules;
+        for (const auto& named : world_.rules) rules.push_back(named.second);
         return Status::Ok();
     }
 
@@ -222,6 +225,11 @@ Status FakePlatform::ServiceStartType(const std::wstring& service, uint32_t& sta
     if (known == world_.serviceStartTypes.end()) return Status::Failure(0x80070424u, L"指定的服务未安装。");
     startType = known->second;
     return Status::Ok();
+}
+
+std::wstring FakePlatform::DisplayText(const std::wstring& text) {
+    auto resolved = world_.displayTexts.find(text);
+    return resolved == world_.displayTexts.end() ? text : resolved->second;
 }
 
 std::wstring FakePlatform::ProcessImageName(uint32_t processId) {

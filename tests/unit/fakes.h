@@ -49,11 +49,11 @@ struct FakeWorld {
     std::vector<Message> messages;
     std::vector<int> answers;  // answers to the message boxes in order; OK (1) when exhausted
 
-    // The firewall's rule list, by name, and its failures; Windows' own rules apart (several may share a
-    // name), read only.
+    // The firewall's rule list, by name, and its failures; Windows' own rules and the administrator's apart
+    // (several may share a name), read only, listed first.
     std::map<std::wstring, FirewallRule> rules;
     std::vector<FirewallRule> windowsRules;
-    bool failReadGroup = false;
+    bool failReadRules = false;
     bool failFindRule = false;
     std::set<std::wstring> failEnsureRuleNamed;  // these fail after half of the settings were made
     bool failFirewallCreation = false;
@@ -63,6 +63,8 @@ struct FakeWorld {
     // object fails with it, as when the firewall service is stopped or disabled.
     FirewallLocalPolicy localPolicy;
     uint32_t localPolicyFailure = 0;
+    int firewallOffProfiles = 0;  // the profiles Windows Firewall is turned off for
+    bool failFirewallEnabled = false;
     uint32_t serviceDownCode = 0;
 
     // What an exclusive bind finds on a port (free when not listed), the listeners of the TCP tables, the
@@ -75,6 +77,7 @@ struct FakeWorld {
     WindowsVersion version{10, 0};
     std::optional<DynamicPortRange> dynamicRange;  // none: Windows does not tell
     std::wstring chassisAssetTag;
+    std::map<std::wstring, std::wstring> displayTexts;  // indirect strings as Windows resolves them
     bool failPortCheck = false;
     bool failListeners = false;
     // A program with process `processId` (0: Windows does not tell) listens on `port`.
@@ -105,6 +108,7 @@ public:
     WindowsVersion Version() override { return world_.version; }
     Status TcpDynamicPortRange(DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override { return world_.chassisAssetTag; }
+    std::wstring DisplayText(const std::wstring& text) override;
 
 private:
     FakeWorld& world_;

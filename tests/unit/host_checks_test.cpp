@@ -172,9 +172,7 @@ TEST_F(HostChecksTest, EachConditionIsAskedAndNoWritesNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeWorld fresh;
-        fresh.registry = {{kTdsPortPath, Dword(3389)}, {kRdpTcpPortPath, Dword(3389)}};
-        world = fresh;
+        world = OrdinaryMachine();
         view.log = kStartLog;
         c.arrange(world);
         const auto before = world.registry;

@@ -58,6 +58,7 @@ TEST_F(ReachabilityTest, EachConditionNamesItsCause) {
         void (*arrange)(FakeWorld&);
         std::wstring cause;
         std::wstring cancelled;
+        std::wstring consequence = kConsequence;
     };
     const Case cases[] = {
         {"owner unknown", [](FakeWorld& w) { w.Listen(3390, 0); }, L"已被另一个程序占用",
@@ -101,12 +102,55 @@ TEST_F(ReachabilityTest, EachConditionNamesItsCause) {
          },
          L"Windows 防火墙服务（MpsSvc）没有运行，无法添加任何防火墙规则。",
          L"修改已取消：Windows 防火墙服务（MpsSvc）没有运行，无法添加防火墙规则"},
+        {"Windows' rules disabled and nothing else admits the current port",
+         [](FakeWorld& w) {
+             for (FirewallRule& rule : w.windowsRules) rule.enabled = false;
+         },
+         L"没有已启用的规则允许远程桌面现在的端口 3389",
+         L"修改已取消：没有允许端口 3389 的防火墙规则，新端口将对所有网络和地址开放",
+         L"新端口 3390 的防火墙规则将对所有网络（域、专用、公用）和所有远程地址开放"},
+        {"the rules cannot be read", [](FakeWorld& w) { w.failReadRules = true; },
+         L"无法读取 Windows 防火墙的规则（拒绝访问。（错误代码 0x80070005））",
+         L"修改已取消：无法读取防火墙规则，新端口将对所有网络和地址开放", L"所有网络（域、专用、公用）和所有远程地址"},
+        {"a block rule over the new port",
+         [](FakeWorld& w) {
+             FirewallRule block;
+             block.name = L"阻止扫描端口";
+             block.action = 0;
+             block.localPorts = L"3000-3999";
+             block.applicationName.clear();
+             block.serviceName.clear();
+             w.windowsRules.push_back(block);
+         },
+         L"会阻止新端口 3390 的入站连接，阻止规则优先于所有允许规则：\r\n“阻止扫描端口”",
+         L"修改已取消：阻止规则“阻止扫描端口”阻止端口 3390"},
+        {"two block rules, one for some addresses and named indirectly",
+         [](FakeWorld& w) {
+             FirewallRule block;
+             block.name = L"@{Contoso.Guard?ms-resource://Contoso.Guard/Block}";
+             block.action = 0;
+             block.localPorts = L"3390";
+             block.remoteAddresses = L"203.0.113.0/24";
+             w.windowsRules.push_back(block);
+             block.name = L"阻止 3390";
+             block.remoteAddresses = L"198.51.100.0/24";
+             w.windowsRules.push_back(block);
+             w.displayTexts[L"@{Contoso.Guard?ms-resource://Contoso.Guard/Block}"] = L"Contoso 防护";
+         },
+         L"“Contoso 防护”（远程地址：203.0.113.0/24）\r\n“阻止 3390”（远程地址：198.51.100.0/24）",
+         L"修改已取消：阻止规则“Contoso 防护”等 2 条规则阻止端口 3390",
+         L"如果继续，重启后从上述远程地址将无法通过新端口 3390 远程连接这台计算机。"},
+        {"Windows Firewall turned off for a current profile",
+         [](FakeWorld& w) {
+             w.localPolicy.currentProfiles = 1 | 4;
+             w.firewallOffProfiles = 4;
+         },
+         L"Windows 防火墙在当前网络（公用）上已关闭", L"修改已取消：Windows 防火墙在当前网络（公用）上已关闭",
+         L"可能无法通过新端口 3390 远程连接这台计算机"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeWorld fresh;
-        fresh.registry = world.registry;
-        world = fresh;
+        world = OrdinaryMachine();
         view.log = kStartLog;
         c.arrange(world);
         const auto before = world.registry;
@@ -119,7 +163,7 @@ TEST_F(ReachabilityTest, EachConditionNamesItsCause) {
         if (c.cause.find(L"防火墙服务") != std::wstring::npos) {
             EXPECT_NE(questions[0].find(L"端口必须在本机使用的防火墙中放行"), std::wstring::npos);
         } else {
-            EXPECT_NE(questions[0].find(kConsequence), std::wstring::npos);
+            EXPECT_NE(questions[0].find(c.consequence), std::wstring::npos);
         }
         ExpectNothingChanged(before, c.cancelled);
     }
@@ -146,7 +190,7 @@ TEST_F(ReachabilityTest, SeveralConditionsAreAskedInOrderAndYesToAllGoesOnAsUsua
 }
 
 TEST_F(ReachabilityTest, ThePortRemoteDesktopUsesNowIsNotChecked) {
-    world.registry[kRdpTcpPortPath] = Dword(3390);
+    ChangedBefore(L"3390");
     world.Listen(3390, 0);  // by Remote Desktop itself
     Change(L"3390", {kNo});
     EXPECT_TRUE(Questions().empty());
@@ -157,7 +201,7 @@ TEST_F(ReachabilityTest, ThePortRemoteDesktopUsesNowIsNotChecked) {
 // Changed to 3390 without a restart: the registry says 3390, Remote Desktop still listens on 3389, and
 // going back to 3389 must not call Remote Desktop's own listener a conflict.
 TEST_F(ReachabilityTest, RemoteDesktopsOwnListenerIsNoConflict) {
-    world.registry[kRdpTcpPortPath] = Dword(3390);
+    ChangedBefore(L"3390");
     world.serviceProcesses[L"TermService"] = 1088;
     world.Listen(3389, 1088, L"svchost.exe");
     Change(L"3389", {kNo});
@@ -165,7 +209,7 @@ TEST_F(ReachabilityTest, RemoteDesktopsOwnListenerIsNoConflict) {
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
 
     // Another program on the same port beside it still is one.
-    world.registry[kRdpTcpPortPath] = Dword(3390);
+    ChangedBefore(L"3390");
     world.Listen(3389, 4321, L"nginx.exe");
     world.messages.clear();
     Change(L"3389", {kNo});
@@ -219,6 +263,63 @@ TEST_F(ReachabilityTest, ChecksThatCannotBeMadeAreLoggedAndTheChangeGoesOn) {
                                          L"未能检查 Windows 防火墙是否应用本机规则：未实现。（错误代码 0x80004001）\r\n"
                                          L"系统远程桌面连接端口已被修改为：3390\r\n",
                              0),
+              0u);
+}
+
+// Windows Firewall off on a current profile still gets the rules, for when it is turned on again; off on
+// every current profile, it asks only that, since no rule is in force to copy a scope from.
+TEST_F(ReachabilityTest, AFirewallTurnedOffStillGetsTheRulesAndAsksNothingElse) {
+    world.localPolicy.currentProfiles = 2;
+    world.firewallOffProfiles = 2;
+    Change(L"3390", {kYes, kNo});
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_EQ(world.rules.size(), 2u);
+    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
+
+    world = OrdinaryMachine();
+    world.windowsRules.clear();
+    world.localPolicy.currentProfiles = 2;
+    world.firewallOffProfiles = 7;
+    world.messages.clear();
+    Change(L"3390", {kNo});
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_NE(Questions()[0].find(L"已关闭"), std::wstring::npos);
+
+    world = OrdinaryMachine();
+    world.localPolicy.currentProfiles = 2;
+    world.failFirewallEnabled = true;
+    view.log = kStartLog;
+    Change(L"3390", {kNo});
+    EXPECT_EQ(view.log.rfind(kStartLog + L"未能检查 Windows 防火墙在当前网络（专用）上是否已打开：未实现。", 0), 0u);
+}
+
+// Yes to a port open to everyone: the rules are, and the change goes on as usual.
+TEST_F(ReachabilityTest, YesToRulesThatCannotBeReadOpensTheNewPortToEveryone) {
+    world.failReadRules = true;
+    Change(L"3390", {kYes, kNo});
+    ASSERT_EQ(world.rules.size(), 2u);
+    for (const auto& [name, rule] : world.rules) {
+        EXPECT_EQ(rule.profiles, 0x7FFFFFFF);
+        EXPECT_EQ(rule.remoteAddresses, L"*");
+    }
+    EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3390"));
+}
+
+// Remote Desktop works over TCP alone: a block rule for UDP is said in the log and asks nothing.
+TEST_F(ReachabilityTest, ABlockRuleForUdpAloneIsALogLine) {
+    FirewallRule block;
+    block.name = L"阻止 UDP";
+    block.action = 0;
+    block.protocol = 17;
+    block.localPorts = L"3390";
+    world.windowsRules.push_back(block);
+    Change(L"3390", {kNo});
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_EQ(view.log.rfind(
+                  kStartLog +
+                      L"Windows 防火墙的阻止规则“阻止 UDP”阻止 UDP 端口 3390 的入站连接；远程桌面仍可通过 TCP 连接\r\n"
+                      L"系统远程桌面连接端口已被修改为：3390\r\n",
+                  0),
               0u);
 }
 

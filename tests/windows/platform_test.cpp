@@ -59,7 +59,7 @@ TEST_F(FirewallTest, NewRuleArrivesWithEverySetting) {
 }
 
 // A rule of the same name edited by hand keeps nothing of its own, whatever protocol it had; a second rule
-// is left alone; reading a rule gives back every property, as RulesInGroup does for a group.
+// is left alone; reading a rule gives back every property, as AllRules does for every rule.
 TEST_F(FirewallTest, ExistingRuleIsRewrittenWhollyAndReadBackWhole) {
     const FirewallRule other = OurRule(L"远程桌面端口 3391 (TCP)", 6, L"3391");
     FirewallRule stale = stand_in::NewRuleObject();
@@ -89,9 +89,9 @@ TEST_F(FirewallTest, ExistingRuleIsRewrittenWhollyAndReadBackWhole) {
         ASSERT_TRUE(firewall->EnsureRule(rule, added).ok);
         EXPECT_FALSE(added);
         EXPECT_EQ(StoredRules(), (std::vector<FirewallRule>{other, rule}));
-        std::vector<FirewallRule> group;
-        ASSERT_TRUE(firewall->RulesInGroup(L"Korvane远程端口修改工具", group).ok);
-        EXPECT_EQ(group, (std::vector<FirewallRule>{other, rule}));
+        std::vector<FirewallRule> all;
+        ASSERT_TRUE(firewall->AllRules(all).ok);
+        EXPECT_EQ(all, (std::vector<FirewallRule>{other, rule}));
     }
 }
 
@@ -132,12 +132,17 @@ TEST_F(FirewallTest, RefusalsCarryTheSystemsCodeAndText) {
     EXPECT_EQ(status.code, 0x80040154u);
 }
 
-TEST_F(FirewallTest, LocalPolicyAndAStoppedService) {
-    ASSERT_TRUE(stand_in::SetLocalPolicy(2, 4));
+TEST_F(FirewallTest, LocalPolicyTurnedOnPerProfileAndAStoppedService) {
+    ASSERT_TRUE(stand_in::SetLocalPolicy(2, 4, 1 | 2));
     FirewallLocalPolicy state;
     ASSERT_TRUE(firewall->LocalPolicyState(state).ok);
     EXPECT_EQ(state.modifyState, FirewallLocalPolicy::kInboundBlocked);
     EXPECT_EQ(state.currentProfiles, 4);
+    for (int profile : {1, 2, 4}) {
+        bool enabled = profile == 4;
+        ASSERT_TRUE(firewall->FirewallEnabled(profile, enabled).ok);
+        EXPECT_EQ(enabled, profile != 4) << profile;
+    }
     ASSERT_TRUE(stand_in::SetFailure("policy", kFirewallServiceStopped));
     const Status status = firewall->LocalPolicyState(state);
     EXPECT_EQ(status.code, kFirewallServiceStopped);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "port/port_settings.h"
+#include "tests/shared/ordinary_machine.h"
 #include "ui/control_ids.h"
 #include "ui/dpi_win32.h"
 
@@ -38,6 +39,7 @@ ProgramWindows::ProgramWindows(const std::function<void(korvane::testing::FakeWo
     : application(GetModuleHandleW(nullptr), platform) {
     world.registry[korvane::kRdpTcpPortPath] = korvane::testing::Dword(3389);
     world.registry[korvane::kTdsPortPath] = korvane::testing::Dword(3389);
+    world.windowsRules = expected::WindowsRemoteDesktopRules();
     if (arrange) arrange(world);
     if (!application.Start(SW_SHOWNORMAL)) ADD_FAILURE() << "the main window could not be made";
     PumpPending();

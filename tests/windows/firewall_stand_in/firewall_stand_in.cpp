@@ -3,10 +3,10 @@
 // It keeps every rule in a file of the prefix (stand_in_files.h), read afresh on every call, so that the
 // program and the tests see the same list; a test can make one call fail and set the local policy.
 //
-// Only what the program calls is served: the policy's rule list, current profiles and local policy state;
-// the list's Item, Add, Remove and enumeration; every property of INetFwRule. Like Windows it refuses ports
-// on a rule whose protocol has none. Everything else answers E_NOTIMPL, INetFwRule2 and INetFwRule3 are
-// not offered, as on a Windows that lacks them.
+// Only what the program calls is served: the policy's rule list, current profiles, local policy state and
+// whether the firewall is on for a profile; the list's Item, Add, Remove and enumeration; every property of
+// INetFwRule. Like Windows it refuses ports on a rule whose protocol has none. Everything else answers E_NOTIMPL,
+// INetFwRule2 and INetFwRule3 are not offered, as on a Windows that lacks them.
 //
 // The objects are written against the C form of the interfaces: each vtable starts with every slot
 // answering E_NOTIMPL (safe in the x64 calling convention, where the caller removes the arguments), and
@@ -372,17 +372,29 @@ HRESULT STDMETHODCALLTYPE PolicyRules(INetFwPolicy2*, INetFwRules** result) {
 
 HRESULT STDMETHODCALLTYPE PolicyCurrentProfiles(INetFwPolicy2*, LONG* profiles) {
     if (const uint32_t failure = stand_in::TakeFailure("policy")) return static_cast<HRESULT>(failure);
-    int modifyState = 0, current = 0;
-    stand_in::ReadLocalPolicy(modifyState, current);
+    int modifyState = 0, current = 0, enabled = 0;
+    stand_in::ReadLocalPolicy(modifyState, current, enabled);
     *profiles = current;
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE PolicyModifyState(INetFwPolicy2*, NET_FW_MODIFY_STATE* state) {
     if (const uint32_t failure = stand_in::TakeFailure("policy")) return static_cast<HRESULT>(failure);
-    int modifyState = 0, current = 0;
-    stand_in::ReadLocalPolicy(modifyState, current);
+    int modifyState = 0, current = 0, enabled = 0;
+    stand_in::ReadLocalPolicy(modifyState, current, enabled);
     *state = static_cast<NET_FW_MODIFY_STATE>(modifyState);
+    return S_OK;
+}
+
+// As Windows: one profile at a time.
+HRESULT STDMETHODCALLTYPE PolicyFirewallEnabled(INetFwPolicy2*, NET_FW_PROFILE_TYPE2 profile, VARIANT_BOOL* on) {
+    if (const uint32_t failure = stand_in::TakeFailure("policy")) return static_cast<HRESULT>(failure);
+    if (!on) return E_POINTER;
+    if (profile != NET_FW_PROFILE2_DOMAIN && profile != NET_FW_PROFILE2_PRIVATE && profile != NET_FW_PROFILE2_PUBLIC)
+        return E_INVALIDARG;
+    int modifyState = 0, current = 0, enabled = 0;
+    stand_in::ReadLocalPolicy(modifyState, current, enabled);
+    *on = (enabled & profile) ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
@@ -392,6 +404,7 @@ const INetFwPolicy2Vtbl kPolicyVtbl = [] {
     v.get_Rules = &PolicyRules;
     v.get_CurrentProfileTypes = &PolicyCurrentProfiles;
     v.get_LocalPolicyModifyState = &PolicyModifyState;
+    v.get_FirewallEnabled = &PolicyFirewallEnabled;
     return v;
 }();
 
@@ -459,4 +472,10 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     return g_objects == 0 ? S_OK : S_FALSE;
+}
+
+// rundll32 firewall_stand_in.dll,SeedOrdinaryMachine: the firewall of an ordinary machine, for the demo
+// opened on a real display (scripts/run.sh).
+extern "C" void CALLBACK SeedOrdinaryMachine(HWND, HINSTANCE, LPSTR, int) {
+    stand_in::ResetToOrdinaryMachine();
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tests/shared/ordinary_machine.h"
 #include "tests/shared/utf8_win32.h"
 
 namespace stand_in {
@@ -159,22 +160,29 @@ uint32_t TakeFailure(const std::string& operation) {
     return nth == 1 ? code : 0;
 }
 
-bool SetLocalPolicy(int modifyState, int currentProfiles) {
-    return WriteText(kLocalPolicyPath, std::to_string(modifyState) + " " + std::to_string(currentProfiles));
+bool SetLocalPolicy(int modifyState, int currentProfiles, int enabledProfiles) {
+    return WriteText(kLocalPolicyPath, std::to_string(modifyState) + " " + std::to_string(currentProfiles) + " " +
+                                           std::to_string(enabledProfiles));
 }
 
-void ReadLocalPolicy(int& modifyState, int& currentProfiles) {
+void ReadLocalPolicy(int& modifyState, int& currentProfiles, int& enabledProfiles) {
     modifyState = 0;
     currentProfiles = 2;
+    enabledProfiles = 7;
     std::string text;
     ReadText(kLocalPolicyPath, text);
-    std::istringstream(text) >> modifyState >> currentProfiles;
+    std::istringstream(text) >> modifyState >> currentProfiles >> enabledProfiles;
 }
 
 void Reset() {
     WriteRules({});
     ClearFailure();
     DeleteFileW(kLocalPolicyPath);
+}
+
+void ResetToOrdinaryMachine() {
+    Reset();
+    WriteRules(expected::WindowsRemoteDesktopRules());
 }
 
 }  // namespace stand_in

@@ -30,11 +30,14 @@ void ClearFailure();
 uint32_t TakeFailure(const std::string& operation);
 
 // What the firewall says of rules added on this machine: NET_FW_MODIFY_STATE for the current profiles
-// (NET_FW_PROFILE_TYPE2). Without it: rules apply (0) and the private profile (2) is current.
-bool SetLocalPolicy(int modifyState, int currentProfiles);
-void ReadLocalPolicy(int& modifyState, int& currentProfiles);
+// (NET_FW_PROFILE_TYPE2), and the profiles it is turned on for. Without it: rules apply (0), the private
+// profile (2) is current, and the firewall is on for every profile (7).
+bool SetLocalPolicy(int modifyState, int currentProfiles, int enabledProfiles = 7);
+void ReadLocalPolicy(int& modifyState, int& currentProfiles, int& enabledProfiles);
 
 // No rules, no failure, rules applied: the firewall every test starts from.
 void Reset();
+// As Reset, with Windows' own Remote Desktop rules enabled: the firewall of an ordinary machine.
+void ResetToOrdinaryMachine();
 
 }  // namespace stand_in
