@@ -178,6 +178,8 @@ public:
     virtual Status TcpDynamicPortRange(DynamicPortRange& range) = 0;
     // The asset tag of the firmware's chassis record (SMBIOS), which some clouds fill in; empty for none.
     virtual std::wstring ChassisAssetTag() = 0;
+    // The 16 bytes of the firmware's system UUID (SMBIOS), as stored there; empty for none.
+    virtual std::vector<uint8_t> SystemUuid() = 0;
     // Modal to the application; returns the button pressed (6 for Yes).
     virtual int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) = 0;
     // Starts `program` (a full path) with `arguments`, without waiting for it.

@@ -77,7 +77,7 @@ void CheckDynamicRange(Platform& platform, const std::wstring& port, Reachabilit
 // A cloud's security group filters traffic before it reaches the machine, whatever Windows allows.
 void CheckCloud(Platform& platform, ScriptShell& shell, const std::wstring& port, ReachabilityFindings& findings) {
     const std::wstring cloud = CloudOf(ReadText(shell, kSystemManufacturerPath), ReadText(shell, kSystemProductPath),
-                                       platform.ChassisAssetTag());
+                                       platform.ChassisAssetTag(), platform.SystemUuid());
     if (cloud.empty()) return;
     findings.risks.push_back(
         {Question(L"这台计算机是" + cloud + L"的云服务器：" + cloud +

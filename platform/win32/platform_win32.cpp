@@ -50,6 +50,10 @@ std::wstring Win32Platform::ChassisAssetTag() {
     return ChassisAssetTagWindows();
 }
 
+std::vector<uint8_t> Win32Platform::SystemUuid() {
+    return SystemUuidWindows();
+}
+
 int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {
     return MessageBoxW(owner_, prompt.c_str(), title.c_str(), static_cast<UINT>(style) | MB_APPLMODAL);
 }

@@ -25,6 +25,7 @@ public:
     WindowsVersion Version() override;
     Status TcpDynamicPortRange(DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override;
+    std::vector<uint8_t> SystemUuid() override;
 
 private:
     HWND owner_ = nullptr;

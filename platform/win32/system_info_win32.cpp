@@ -104,14 +104,27 @@ WindowsVersion WindowsVersionNow() {
     return {info.dwMajorVersion, info.dwMinorVersion};
 }
 
-std::wstring ChassisAssetTagWindows() {
+namespace {
+
+// The raw SMBIOS table; empty where the firmware has none.
+std::vector<uint8_t> SmbiosTable() {
     const DWORD kRawSmbios = 0x52534D42;  // "RSMB", the raw SMBIOS provider
     const UINT size = GetSystemFirmwareTable(kRawSmbios, 0, nullptr, 0);
     if (size == 0) return {};
     std::vector<uint8_t> table(size);
     if (GetSystemFirmwareTable(kRawSmbios, 0, table.data(), size) != size) return {};
-    const std::string tag = ChassisAssetTag(table);
+    return table;
+}
+
+}  // namespace
+
+std::wstring ChassisAssetTagWindows() {
+    const std::string tag = ChassisAssetTag(SmbiosTable());
     return std::wstring(tag.begin(), tag.end());  // SMBIOS strings are ASCII
+}
+
+std::vector<uint8_t> SystemUuidWindows() {
+    return SystemUuid(SmbiosTable());
 }
 
 Status TcpDynamicPortRangeWindows(DynamicPortRange& range) {

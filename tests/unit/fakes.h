@@ -75,6 +75,7 @@ struct FakeWorld {
     WindowsVersion version{10, 0};
     std::optional<DynamicPortRange> dynamicRange;  // none: Windows does not tell
     std::wstring chassisAssetTag;
+    std::vector<uint8_t> systemUuid;
     bool failPortCheck = false;
     bool failListeners = false;
     // A program with process `processId` (0: Windows does not tell) listens on `port`.
@@ -105,6 +106,7 @@ public:
     WindowsVersion Version() override { return world_.version; }
     Status TcpDynamicPortRange(DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override { return world_.chassisAssetTag; }
+    std::vector<uint8_t> SystemUuid() override { return world_.systemUuid; }
 
 private:
     FakeWorld& world_;
