@@ -128,7 +128,13 @@ enum class PortBind {
 struct TcpListener {
     uint16_t port = 0;
     uint32_t processId = 0;  // 0 when Windows does not tell
+    // The module that owns it, as Windows names it: the service for a service's listener ("TermService"),
+    // else a program's file name, or "System" for the kernel's; empty when Windows does not name it.
+    std::wstring owner;
 };
+
+// The owner Windows names for a listener of the kernel.
+constexpr wchar_t kKernelOwner[] = L"System";
 
 // The range from which Windows hands out TCP ports to outgoing connections: `count` ports from `start`.
 struct DynamicPortRange {

@@ -184,10 +184,15 @@ int FakePlatform::ShowMessage(const std::wstring& prompt, int style, const std::
     return answer;
 }
 
-void FakeWorld::Listen(uint16_t port, uint32_t processId, const std::wstring& image) {
+void FakeWorld::Listen(uint16_t port, uint32_t processId, const std::wstring& image, const std::wstring& owner) {
     boundPorts[port] = PortBind::InUse;
-    listeners.push_back({port, processId});
+    listeners.push_back({port, processId, owner});
     if (!image.empty()) processImages[processId] = image;
+}
+
+void FakeWorld::ListenAsRemoteDesktop(uint16_t port) {
+    serviceProcesses[kRemoteDesktopService] = 1088;
+    Listen(port, 1088, L"svchost.exe", kRemoteDesktopService);
 }
 
 Status FakePlatform::TryExclusiveBind(uint16_t port, PortBind& result) {

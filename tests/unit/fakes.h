@@ -78,8 +78,11 @@ struct FakeWorld {
     std::vector<uint8_t> systemUuid;
     bool failPortCheck = false;
     bool failListeners = false;
-    // A program with process `processId` (0: Windows does not tell) listens on `port`.
-    void Listen(uint16_t port, uint32_t processId, const std::wstring& image = L"");
+    // A program with process `processId` (0: Windows does not tell) listens on `port`; Windows names `owner` as
+    // the listener's owner (none: it does not name one).
+    void Listen(uint16_t port, uint32_t processId, const std::wstring& image = L"", const std::wstring& owner = L"");
+    // Remote Desktop's service runs in svchost.exe, process 1088, and its listener is on `port`.
+    void ListenAsRemoteDesktop(uint16_t port);
     bool failRemoveRule = false;
 
     struct Started {

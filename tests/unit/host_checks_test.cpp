@@ -305,10 +305,9 @@ TEST(PendingPort, ListeningPendingAndUnreadable) {
     FakePlatform platform(world);
     EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt) << "the service does not run";
 
-    world.serviceProcesses[L"TermService"] = 1088;
-    world.Listen(3389, 1088);
-    world.Listen(3389, 1088);  // IPv6 beside IPv4
-    world.Listen(3390, 4321);  // another program's
+    world.ListenAsRemoteDesktop(3389);
+    world.ListenAsRemoteDesktop(3389);  // IPv6 beside IPv4
+    world.Listen(3390, 4321);           // another program's
     EXPECT_EQ(PendingPortLine(platform, L"3390"),
               L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效");
     EXPECT_EQ(PendingPortLine(platform, L"3389"), std::nullopt) << "listening where configured";
@@ -320,7 +319,7 @@ TEST(PendingPort, ListeningPendingAndUnreadable) {
     EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt) << "listening nowhere (turned off)";
 
     // At start-up the line follows the first; nothing when the port could not be read.
-    world.Listen(3389, 1088);
+    world.ListenAsRemoteDesktop(3389);
     world.registry[kRdpTcpPortPath] = Dword(3390);
     FakeView view;
     RunStartup(platform, view);
