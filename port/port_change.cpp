@@ -8,6 +8,7 @@
 #include "port/port_text.h"
 #include "port/publisher.h"
 #include "port/reachability.h"
+#include "port/remote_desktop_listener.h"
 
 namespace korvane {
 
@@ -104,10 +105,15 @@ void RunPortChange(Platform& platform, MainView& view) {
     // Before the first write: anything that would leave Remote Desktop unreachable on the new port after
     // the restart is put to the administrator, with "do nothing" the default.
     const std::wstring number = PortNumberText(port);
+    // The port Remote Desktop uses now is that of its own listener where that is known: while a change waits for
+    // the restart the configured port is not yet listened on, and entering it again must check it again.
+    const bool isCurrentPort =
+        IsCurrentRemoteDesktopPort(RemoteDesktopListenerPorts(platform), settings.PreviousListenerPort(),
+                                   static_cast<uint16_t>(std::stoul(number)));
     Status firewallStatus;
     std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(firewallStatus);
-    const ReachabilityFindings findings = CheckReachability(platform, *shell, firewall.get(), firewallStatus, number,
-                                                            std::to_wstring(settings.PreviousListenerPort()) == number);
+    const ReachabilityFindings findings =
+        CheckReachability(platform, *shell, firewall.get(), firewallStatus, number, isCurrentPort);
     for (const std::wstring& line : findings.uncheckedLines) AppendLogLine(view, line);
     for (const ReachabilityRisk& risk : findings.risks) {
         if (platform.ShowMessage(risk.question, kRiskQuestionStyle, kRiskTitle) == kAnswerYes) continue;

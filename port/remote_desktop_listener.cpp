@@ -44,4 +44,9 @@ std::vector<uint16_t> RemoteDesktopListenerPorts(Platform& platform) {
     return ports;
 }
 
+bool IsCurrentRemoteDesktopPort(const std::vector<uint16_t>& listening, uint32_t configured, uint16_t port) {
+    if (!listening.empty()) return std::find(listening.begin(), listening.end(), port) != listening.end();
+    return configured == port;
+}
+
 }  // namespace korvane

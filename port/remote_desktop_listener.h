@@ -28,4 +28,9 @@ bool RemoteDesktopListensInKernel(WindowsVersion version);
 // kernel's on Windows 7, Remote Desktop turned off).
 std::vector<uint16_t> RemoteDesktopListenerPorts(Platform& platform);
 
+// Whether `port` is the one Remote Desktop uses now: a port its own listener listens on (`listening`), where
+// that is known; otherwise the configured RDP-Tcp port (`configured`, 0 when it could not be read). While a
+// change waits for the restart the two differ: the listener is still on the old port.
+bool IsCurrentRemoteDesktopPort(const std::vector<uint16_t>& listening, uint32_t configured, uint16_t port);
+
 }  // namespace korvane

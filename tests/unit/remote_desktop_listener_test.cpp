@@ -1,5 +1,6 @@
 // Remote Desktop's own listener, told by the service Windows names as its owner: which listener on the new
-// port is a conflict, and what the pending-port line at start-up names.
+// port is a conflict, what the pending-port line at start-up names, and which port counts as the one Remote
+// Desktop uses now (and so is not checked again).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -124,6 +125,37 @@ TEST_F(ListenerOwnerTest, ThePendingPortLineNamesOnlyRemoteDesktopsOwnListener) 
         world = FakeWorld();
         c.arrange(world);
         EXPECT_EQ(PendingPortLine(platform, c.configured), c.line);
+    }
+}
+
+// The port Remote Desktop uses now is neither bound nor checked against the dynamic range: the port its own
+// listener is on, where Windows names it; else the configured one. Here the dynamic range starts at 10000, so
+// that 10010 checked brings a warning.
+TEST_F(ListenerOwnerTest, TheCurrentPortIsTheListenersWhereItIsKnown) {
+    const struct {
+        const char* name;
+        uint32_t configured;
+        bool listenerKnown;  // on 3389
+        std::wstring entered;
+        bool checked;
+    } cases[] = {
+        {"the pending port entered again", 10010, true, L"10010", true},
+        {"back to the port it still listens on", 10010, true, L"3389", false},
+        {"listener not known: the configured port", 10010, false, L"10010", false},
+        {"listener not known: another port", 10010, false, L"3389", true},
+        {"no change waiting", 3389, true, L"3389", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeWorld fresh;
+        fresh.registry = {{kTdsPortPath, Dword(c.configured)}, {kRdpTcpPortPath, Dword(c.configured)}};
+        fresh.dynamicRange = DynamicPortRange{10000, 1000};
+        world = fresh;
+        if (c.listenerKnown) world.ListenAsRemoteDesktop(3389);
+        view.log = kStartLog;
+        Change(c.entered, {kNo, kNo});
+        EXPECT_EQ(Checked(c.entered), c.checked ? 1 : 0);
+        EXPECT_EQ(Questions().size(), c.checked && c.entered == L"10010" ? 1u : 0u);
     }
 }
 
