@@ -180,8 +180,9 @@ public:
     // The image name of a process ("svchost.exe"); empty when it cannot be found.
     virtual std::wstring ProcessImageName(uint32_t processId) = 0;
     virtual WindowsVersion Version() = 0;
-    // The dynamic port range in force; a failure where Windows does not tell.
-    virtual Status TcpDynamicPortRange(DynamicPortRange& range) = 0;
+    // The dynamic port range in force, as Windows tells it within `waitMilliseconds` (the windows keep painting
+    // meanwhile, and take no input); a failure where Windows does not tell, or not in time.
+    virtual Status TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) = 0;
     // The asset tag of the firmware's chassis record (SMBIOS), which some clouds fill in; empty for none.
     virtual std::wstring ChassisAssetTag() = 0;
     // The 16 bytes of the firmware's system UUID (SMBIOS), as stored there; empty for none.

@@ -57,14 +57,29 @@ void CheckRemoteDesktopSwitch(ScriptShell& shell, const std::wstring& port, Reac
          policy ? L"修改已取消：组策略未启用远程桌面" : L"修改已取消：远程桌面未启用"});
 }
 
+// How long 修改 waits for Windows to tell the dynamic range (WMI): a cold WMI, just after boot, takes a few
+// seconds; a broken one may never answer.
+constexpr uint32_t kDynamicRangeWaitMs = 5000;
+
+// "49152-65535".
+std::wstring Span(const DynamicPortRange& range) {
+    return std::to_wstring(range.start) + L"-" + std::to_wstring(uint32_t{range.start} + range.count - 1);
+}
+
 // A port in the range Windows hands out to outgoing connections, and in which Hyper-V, WSL and WinNAT
-// reserve blocks anew at each boot, may be taken by the time Remote Desktop starts after the restart.
+// reserve blocks anew at each boot, may be taken by the time Remote Desktop starts after the restart. Where
+// Windows does not tell the range, its default is assumed, and the log says so.
 void CheckDynamicRange(Platform& platform, const std::wstring& port, ReachabilityFindings& findings) {
     DynamicPortRange range;
-    if (!platform.TcpDynamicPortRange(range) || range.count == 0) range = kDefaultDynamicRange;
+    const Status status = platform.TcpDynamicPortRange(kDynamicRangeWaitMs, range);
+    if (!status || range.count == 0) {
+        range = kDefaultDynamicRange;
+        findings.uncheckedLines.push_back(L"未能读取 Windows 的动态端口范围：" +
+                                          (status ? L"Windows 没有给出范围" : DescribeFailure(status)) +
+                                          L"，按默认范围 " + Span(range) + L" 检查");
+    }
     if (!InDynamicRange(static_cast<uint16_t>(std::stoul(port)), range)) return;
-    const std::wstring span =
-        std::to_wstring(range.start) + L"–" + std::to_wstring(uint32_t{range.start} + range.count - 1);
+    const std::wstring span = Span(range);
     findings.risks.push_back({Question(L"新端口 " + port + L" 在 Windows 的动态端口范围（" + span +
                                            L"）内：Windows 把这个范围内的端口分配给对外的连接，Hyper-V、WSL 和 WinNAT "
                                            L"还会在每次启动时在其中保留端口，"

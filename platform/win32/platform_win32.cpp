@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/dynamic_range_win32.h"
 #include "platform/win32/firewall_win32.h"
 #include "platform/win32/port_use_win32.h"
 #include "platform/win32/script_shell_win32.h"
@@ -42,8 +43,8 @@ WindowsVersion Win32Platform::Version() {
     return WindowsVersionNow();
 }
 
-Status Win32Platform::TcpDynamicPortRange(DynamicPortRange& range) {
-    return TcpDynamicPortRangeWindows(range);
+Status Win32Platform::TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) {
+    return TcpDynamicPortRangeWindows(waitMilliseconds, owner_, range);
 }
 
 std::wstring Win32Platform::ChassisAssetTag() {

@@ -23,7 +23,7 @@ public:
     Status ServiceStartType(const std::wstring& service, uint32_t& startType) override;
     std::wstring ProcessImageName(uint32_t processId) override;
     WindowsVersion Version() override;
-    Status TcpDynamicPortRange(DynamicPortRange& range) override;
+    Status TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override;
     std::vector<uint8_t> SystemUuid() override;
 

@@ -16,8 +16,5 @@ WindowsVersion WindowsVersionNow();
 // From the firmware's SMBIOS table; empty when there is none.
 std::wstring ChassisAssetTagWindows();
 std::vector<uint8_t> SystemUuidWindows();
-// The dynamic port range for TCP, as Windows 8 and Server 2012 and later report it through WMI
-// (MSFT_NetTCPSetting); a failure where they do not.
-Status TcpDynamicPortRangeWindows(DynamicPortRange& range);
 
 }  // namespace korvane

@@ -46,7 +46,7 @@ int wmain() {
         {"dynamic port range (WMI)",
          [&] {
              DynamicPortRange range;
-             platform.TcpDynamicPortRange(range);
+             platform.TcpDynamicPortRange(5000, range);
          }},
         {"chassis asset tag (SMBIOS)", [&] { platform.ChassisAssetTag(); }},
         {"firewall policy object and local policy",

@@ -137,7 +137,7 @@ TEST_F(ProgramTest, ChangeWritesValuesAndRulesAndRestartsThroughTheSystemsShutdo
     EXPECT_EQ(ReadDword(kRdpTcpPortPath), port);
     EXPECT_EQ(ReadString(kFirewallListPath + L"0" + P + L":TCP"), L"0" + P + L":TCP:*:Enabled:新的远程连接端口");
     EXPECT_EQ(Rules(), (std::vector<FirewallRule>{OurRule(L"TCP", P), OurRule(L"UDP", P)}));
-    EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog + expected::SuccessLines(L"0" + P));
+    EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog + kRangeNotToldLine + expected::SuccessLines(L"0" + P));
 
     program.Answer(question, IDYES);
     const auto notice = program.WaitForMessageBox();
@@ -178,7 +178,8 @@ TEST_F(ProgramTest, WarningAnsweredNoWritesNothing) {
     EXPECT_NE(warning.text.find(L"新端口 " + P + L" 已被另一个程序占用"), std::wstring::npos);
     EXPECT_EQ(warning.buttons, (std::vector<int>{IDYES, IDNO}));
     program.PressKeyInMessageBox(warning, VK_RETURN);
-    const std::wstring cancelled = expected::kStartLog + L"修改已取消：端口 " + P + L" 已被另一个程序占用\r\n";
+    const std::wstring cancelled =
+        expected::kStartLog + kRangeNotToldLine + L"修改已取消：端口 " + P + L" 已被另一个程序占用\r\n";
     EXPECT_EQ(program.WaitForText(kIdRizhi, cancelled), cancelled);
     EXPECT_FALSE(program.WaitForMessageBox(300));
     EXPECT_EQ(ChangedKeys(), before);
@@ -219,7 +220,8 @@ TEST_F(ProgramTest, RefusedRulePutsEverythingBack) {
         program.Answer(box, IDOK);
         EXPECT_EQ(ChangedKeys(), before);
         EXPECT_EQ(Rules(), c.seeded);
-        EXPECT_EQ(program.Text(kIdRizhi).rfind(expected::kStartLog + L"修改失败：" + c.step + L"，", 0), 0u);
+        EXPECT_EQ(program.Text(kIdRizhi).rfind(expected::kStartLog + kRangeNotToldLine + L"修改失败：" + c.step + L"，", 0),
+                  0u);
         stand_in::Reset();
     }
 }
@@ -271,8 +273,8 @@ TEST_F(ProgramTest, MachineConditionsAreAskedAndNoWritesNothing) {
         EXPECT_EQ(ChangedKeys(), before);
         EXPECT_TRUE(Rules().empty());
         const std::wstring log = program.Text(kIdRizhi);
-        EXPECT_EQ(log.rfind(expected::kStartLog + L"修改已取消：", 0), 0u) << Utf8(log);
-        EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 2);
+        EXPECT_EQ(log.rfind(expected::kStartLog + kRangeNotToldLine + L"修改已取消：", 0), 0u) << Utf8(log);
+        EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 3);
     }
 }
 

@@ -210,7 +210,7 @@ Status FakePlatform::ListTcpListeners(std::vector<TcpListener>& listeners) {
     return Status::Ok();
 }
 
-Status FakePlatform::TcpDynamicPortRange(DynamicPortRange& range) {
+Status FakePlatform::TcpDynamicPortRange(uint32_t, DynamicPortRange& range) {
     if (!world_.dynamicRange) return Status::Failure(0x80041010u, L"类无效。");
     range = *world_.dynamicRange;
     return Status::Ok();

@@ -73,7 +73,8 @@ struct FakeWorld {
     std::map<std::wstring, uint32_t> serviceStartTypes;
     std::map<uint32_t, std::wstring> processImages;
     WindowsVersion version{10, 0};
-    std::optional<DynamicPortRange> dynamicRange;  // none: Windows does not tell
+    // As Windows 8 and later report it unless told otherwise; none: Windows does not tell.
+    std::optional<DynamicPortRange> dynamicRange = DynamicPortRange{49152, 16384};
     std::wstring chassisAssetTag;
     std::vector<uint8_t> systemUuid;
     bool failPortCheck = false;
@@ -107,7 +108,7 @@ public:
     Status ServiceStartType(const std::wstring& service, uint32_t& startType) override;
     std::wstring ProcessImageName(uint32_t processId) override;
     WindowsVersion Version() override { return world_.version; }
-    Status TcpDynamicPortRange(DynamicPortRange& range) override;
+    Status TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override { return world_.chassisAssetTag; }
     std::vector<uint8_t> SystemUuid() override { return world_.systemUuid; }
 

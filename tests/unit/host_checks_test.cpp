@@ -225,15 +225,15 @@ TEST_F(HostChecksTest, EachConditionIsAskedAndNoWritesNothing) {
         {"the default dynamic range, its first port",
          [](FakeWorld&) {},
          L"49152",
-         {L"动态端口范围（49152–65535）", L"改用 49152 以下的端口"},
-         L"修改已取消：端口 49152 在动态端口范围（49152–65535）内"},
+         {L"动态端口范围（49152-65535）", L"改用 49152 以下的端口"},
+         L"修改已取消：端口 49152 在动态端口范围（49152-65535）内"},
         {"a dynamic range moved by netsh",
          [](FakeWorld& w) {
              w.dynamicRange = DynamicPortRange{10000, 1000};
          },
          L"10999",
-         {L"动态端口范围（10000–10999）", L"改用 10000 以下的端口"},
-         L"修改已取消：端口 10999 在动态端口范围（10000–10999）内"},
+         {L"动态端口范围（10000-10999）", L"改用 10000 以下的端口"},
+         L"修改已取消：端口 10999 在动态端口范围（10000-10999）内"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
