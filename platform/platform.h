@@ -162,6 +162,13 @@ constexpr int kAnswerYes = 6;
 // Window style for a started program: minimised, with focus.
 constexpr int kShowMinimized = 2;
 
+// How a started program ended, where it ended within the wait.
+struct ProgramExit {
+    bool ended = false;
+    uint32_t code = 0;
+    std::wstring codeText;  // the system's text for a code other than 0, read as a Win32 error; empty for none
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -189,8 +196,10 @@ public:
     virtual std::vector<uint8_t> SystemUuid() = 0;
     // Modal to the application; returns the button pressed (6 for Yes).
     virtual int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) = 0;
-    // Starts `program` (a full path) with `arguments`, without waiting for it.
-    virtual Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) = 0;
+    // Starts `program` (a full path) with `arguments` and waits up to `waitMilliseconds` for it to end, the windows
+    // painted meanwhile and taking no input; `exit` says how it ended, if it did. A failure: it did not start.
+    virtual Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                                uint32_t waitMilliseconds, ProgramExit& exit) = 0;
     // The Windows system folder (for instance C:\Windows\system32), without a trailing backslash.
     virtual std::wstring SystemDirectory() = 0;
 };

@@ -15,7 +15,8 @@ public:
     std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) override;
     std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) override;
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
-    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
+    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                        uint32_t waitMilliseconds, ProgramExit& exit) override;
     std::wstring SystemDirectory() override;
     Status TryExclusiveBind(uint16_t port, PortBind& result) override;
     Status ListTcpListeners(std::vector<TcpListener>& listeners) override;

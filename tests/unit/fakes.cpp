@@ -234,10 +234,18 @@ std::wstring FakePlatform::ProcessImageName(uint32_t processId) {
     return image == world_.processImages.end() ? std::wstring() : image->second;
 }
 
-Status FakePlatform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) {
+Status FakePlatform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                                  uint32_t waitMilliseconds, ProgramExit& exit) {
     world_.calls.push_back(L"start " + program + L" " + arguments);
     if (world_.failStart) return Status::Failure(0x80070002u, L"系统找不到指定的文件。");
-    world_.started.push_back({program, arguments, windowStyle});
+    world_.started.push_back({program, arguments, windowStyle, waitMilliseconds});
+    const std::map<uint32_t, std::wstring> texts = {
+        {5, L"拒绝访问。"}, {1115, L"系统关机正在进行。"}, {1190, L"已计划关闭系统。"}};
+    exit = {};
+    if (!world_.startExitCode) return Status::Ok();
+    exit.ended = true;
+    exit.code = *world_.startExitCode;
+    if (texts.count(exit.code)) exit.codeText = texts.at(exit.code);
     return Status::Ok();
 }
 

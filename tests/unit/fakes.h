@@ -89,9 +89,13 @@ struct FakeWorld {
     struct Started {
         std::wstring program, arguments;
         int windowStyle;
+        uint32_t waitMilliseconds;
     };
     std::vector<Started> started;
     bool failStart = false;
+    // How a started program ends: its exit code, or none when it does not end within the wait. The system's
+    // texts are known for 5, 1115 and 1190.
+    std::optional<uint32_t> startExitCode = 0u;
 };
 
 class FakePlatform final : public Platform {
@@ -100,7 +104,8 @@ public:
     std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) override;
     std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) override;
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
-    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
+    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                        uint32_t waitMilliseconds, ProgramExit& exit) override;
     std::wstring SystemDirectory() override { return L"C:\\Windows\\system32"; }
     Status TryExclusiveBind(uint16_t port, PortBind& result) override;
     Status ListTcpListeners(std::vector<TcpListener>& listeners) override;
