@@ -108,7 +108,8 @@ Status ReadListenerTable(GetExtendedTcpTableFunction getTable, ULONG family, std
 // table was read, no name for it).
 template <typename Function, typename Row>
 std::wstring OwnerName(Function getOwner, Row row) {
-    if (!getOwner) return {};
+    // Windows names no owner for process 0 (ERROR_NOT_FOUND): not worth the call.
+    if (!getOwner || row.dwOwningPid == 0) return {};
     // The structure is followed by the strings it points to.
     std::vector<unsigned char> buffer(sizeof(TCPIP_OWNER_MODULE_BASIC_INFO) + 2 * MAX_PATH * sizeof(wchar_t));
     DWORD size = static_cast<DWORD>(buffer.size());

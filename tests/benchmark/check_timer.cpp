@@ -13,6 +13,7 @@
 #include "port/host_facts.h"
 #include "port/pending_port.h"
 #include "port/reachability.h"
+#include "port/remote_desktop_listener.h"
 
 int wmain() {
     using namespace korvane;
@@ -67,6 +68,7 @@ int wmain() {
              auto firewall = platform.CreateFirewallPolicy(status);
              CheckReachability(platform, *shell, firewall.get(), status, std::to_wstring(port), false);
          }},
+        {"Remote Desktop's listener ports (each 修改, start-up)", [&] { RemoteDesktopListenerPorts(platform); }},
         {"start-up's pending port", [&] { PendingPortLine(platform, L"3389"); }},
     };
     LARGE_INTEGER frequency, start, end;
