@@ -106,12 +106,6 @@ TEST_F(ListenerOwnerTest, ThePendingPortLineNamesOnlyRemoteDesktopsOwnListener) 
              w.Listen(8080, 1088, L"svchost.exe", L"W3SVC");
          },
          L"3389", std::nullopt},
-        {"its process listens, the owner not named",
-         [](FakeWorld& w) {
-             w.serviceProcesses[L"TermService"] = 1088;
-             w.Listen(3389, 1088, L"svchost.exe");
-         },
-         L"3390", std::nullopt},
         {"Windows 7's kernel listener",
          [](FakeWorld& w) {
              w.version = {6, 1};
@@ -143,7 +137,6 @@ TEST_F(ListenerOwnerTest, TheCurrentPortIsTheListenersWhereItIsKnown) {
         {"back to the port it still listens on", 10010, true, L"3389", false},
         {"listener not known: the configured port", 10010, false, L"10010", false},
         {"listener not known: another port", 10010, false, L"3389", true},
-        {"no change waiting", 3389, true, L"3389", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

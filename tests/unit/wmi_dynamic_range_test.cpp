@@ -62,7 +62,6 @@ TEST(WmiDynamicRange, EveryAnswerWithinTheDeadline) {
          0,
          {20000, 100}},
         {"no valid range at all", {Setting(std::nullopt, 16384), kEnd}, kDynamicRangeNotFound, {}},
-        {"no setting at all", {kEnd}, kDynamicRangeNotFound, {}},
         {"WMI fails", {kTimedOut, {Answer::Failed, {}, 0x80041010u}}, 0x80041010u, {}},
         {"WMI fails without a code", {{Answer::Failed, {}, 0}}, 0x80004005u, {}},
         {"never answers", {}, kDynamicRangeTimedOut, {}},
