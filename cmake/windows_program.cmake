@@ -9,10 +9,12 @@ set(KORVANE_EXE_NAME "Korvane远程端口修改工具V1.0")
 add_library(korvane_platform_win32 STATIC
   platform/win32/dispatch.cpp
   platform/win32/dll_search.cpp
+  platform/win32/dynamic_range_win32.cpp
   platform/win32/error_text.cpp
   platform/win32/firewall_win32.cpp
   platform/win32/platform_win32.cpp
   platform/win32/port_use_win32.cpp
+  platform/win32/responsive_wait.cpp
   platform/win32/script_shell_win32.cpp
   platform/win32/system_info_win32.cpp
   platform/win32/system_library.cpp

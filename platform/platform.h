@@ -131,7 +131,13 @@ enum class PortBind {
 struct TcpListener {
     uint16_t port = 0;
     uint32_t processId = 0;  // 0 when Windows does not tell
+    // The module that owns it, as Windows names it: the service for a service's listener ("TermService"),
+    // else a program's file name, or "System" for the kernel's; empty when Windows does not name it.
+    std::wstring owner;
 };
+
+// The owner Windows names for a listener of the kernel.
+constexpr wchar_t kKernelOwner[] = L"System";
 
 // The range from which Windows hands out TCP ports to outgoing connections: `count` ports from `start`.
 struct DynamicPortRange {
@@ -159,6 +165,13 @@ constexpr int kAnswerYes = 6;
 // Window style for a started program: minimised, with focus.
 constexpr int kShowMinimized = 2;
 
+// How a started program ended, where it ended within the wait.
+struct ProgramExit {
+    bool ended = false;
+    uint32_t code = 0;
+    std::wstring codeText;  // the system's text for a code other than 0, read as a Win32 error; empty for none
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -177,14 +190,19 @@ public:
     // The image name of a process ("svchost.exe"); empty when it cannot be found.
     virtual std::wstring ProcessImageName(uint32_t processId) = 0;
     virtual WindowsVersion Version() = 0;
-    // The dynamic port range in force; a failure where Windows does not tell.
-    virtual Status TcpDynamicPortRange(DynamicPortRange& range) = 0;
+    // The dynamic port range in force, as Windows tells it within `waitMilliseconds` (the windows keep painting
+    // meanwhile, and take no input); a failure where Windows does not tell, or not in time.
+    virtual Status TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) = 0;
     // The asset tag of the firmware's chassis record (SMBIOS), which some clouds fill in; empty for none.
     virtual std::wstring ChassisAssetTag() = 0;
+    // The 16 bytes of the firmware's system UUID (SMBIOS), as stored there; empty for none.
+    virtual std::vector<uint8_t> SystemUuid() = 0;
     // Modal to the application; returns the button pressed (6 for Yes).
     virtual int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) = 0;
-    // Starts `program` (a full path) with `arguments`, without waiting for it.
-    virtual Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) = 0;
+    // Starts `program` (a full path) with `arguments` and waits up to `waitMilliseconds` for it to end, the windows
+    // painted meanwhile and taking no input; `exit` says how it ended, if it did. A failure: it did not start.
+    virtual Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                                uint32_t waitMilliseconds, ProgramExit& exit) = 0;
     // The Windows system folder (for instance C:\Windows\system32), without a trailing backslash.
     virtual std::wstring SystemDirectory() = 0;
     // A text as Windows shows it: an indirect string ("@FirewallAPI.dll,-28775", "@{package?ms-resource://...}")

@@ -1,5 +1,7 @@
 #include "port/host_facts.h"
 
+#include "platform/smbios.h"
+
 namespace korvane {
 
 RemoteDesktopSwitch RemoteDesktopSwitchOf(std::optional<uint32_t> local, std::optional<uint32_t> policy) {
@@ -12,10 +14,13 @@ bool IsHomeEdition(const std::wstring& editionId) {
            editionId == L"Starter";
 }
 
-std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& product, const std::wstring& assetTag) {
+std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& product, const std::wstring& assetTag,
+                     const std::vector<uint8_t>& systemUuid) {
     if (manufacturer == L"Alibaba Cloud" && product == L"Alibaba Cloud ECS") return L"阿里云";
     if (manufacturer == L"Tencent Cloud" && product == L"CVM") return L"腾讯云";
-    if (manufacturer == L"Amazon EC2") return L"AWS";
+    // AWS's Nitro instances report "Amazon EC2"; its Xen instances report "Xen", as any Xen machine does, and
+    // are told by the system UUID AWS gives every instance, which begins with "EC2".
+    if (manufacturer == L"Amazon EC2" || SystemUuidBeginsWithEc2(systemUuid)) return L"AWS";
     if (manufacturer == L"Google" && product == L"Google Compute Engine") return L"Google Cloud";
     // Azure's virtual machines report Hyper-V's "Microsoft Corporation" and "Virtual Machine", but Azure
     // writes its own tag into the chassis record; Huawei Cloud's OpenStack machines carry "HUAWEICLOUD".

@@ -39,8 +39,10 @@ bool IsHomeEdition(const std::wstring& editionId);
 
 // The cloud whose virtual machine this is, by what its firmware reports, in the words of the question
 // ("阿里云"); empty for any other machine. Azure and Huawei Cloud are told apart from plain Hyper-V and
-// OpenStack machines by the chassis asset tag their firmware carries.
-std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& product, const std::wstring& assetTag);
+// OpenStack machines by the chassis asset tag their firmware carries, AWS's older instances (whose
+// manufacturer is plain "Xen") by the system UUID (SMBIOS).
+std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& product, const std::wstring& assetTag,
+                     const std::vector<uint8_t>& systemUuid);
 
 // Where Windows hands out ports to outgoing connections unless told otherwise (since Vista).
 constexpr DynamicPortRange kDefaultDynamicRange = {49152, 16384};

@@ -11,7 +11,8 @@
 namespace korvane {
 
 // The log line for a configured port that Remote Desktop does not listen on yet; none when it listens there,
-// or when the ports it listens on cannot be read (its service does not run, or is the kernel's on Windows 7).
+// or when the ports its own listener listens on cannot be told (remote_desktop_listener.h): its service does
+// not run, or Windows names no listener as its own (the kernel's on Windows 7).
 std::optional<std::wstring> PendingPortLine(Platform& platform, const std::wstring& configuredPort);
 
 }  // namespace korvane

@@ -8,6 +8,7 @@
 #include "port/port_text.h"
 #include "port/publisher.h"
 #include "port/reachability.h"
+#include "port/remote_desktop_listener.h"
 
 namespace korvane {
 
@@ -19,6 +20,9 @@ const std::wstring kNotAPortPrompt = L"端口必须是 1 到 65535 之间的整�
 const std::wstring kRestartQuestion = L"修改完成，确定重启吗？";
 const std::wstring kRestartNotice = L"点击确定后立即重启";
 const std::wstring kRestartArguments = L"-r -t 1";
+// shutdown.exe returns at once: 0 once the restart is scheduled, otherwise the Win32 code of Windows' refusal
+// (1190 a shutdown already scheduled, 1115 one in progress, 5 no privilege).
+constexpr uint32_t kRestartWaitMs = 5000;
 
 std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& separator) {
     std::wstring joined;
@@ -78,12 +82,29 @@ void OfferRestart(Platform& platform, MainView& view) {
     platform.ShowMessage(kRestartNotice, kMessageOk, L"提示");
     // By full path: a shutdown.exe beside the program or in the current folder must never run here.
     const std::wstring shutdown = platform.SystemDirectory() + L"\\shutdown.exe";
-    Status status = platform.StartProgram(shutdown, kRestartArguments, kShowMinimized);
-    if (status) return;
-    const std::wstring reason = DescribeFailure(status);
-    AppendLogLine(view, L"重启失败：无法启动 " + shutdown + L" " + kRestartArguments + L"，" + reason);
-    platform.ShowMessage(L"远程端口已修改，但无法启动重启命令：\r\n" + shutdown + L" " + kRestartArguments +
-                             L"\r\n原因：" + reason + L"\r\n\r\n请手动重启计算机，新端口在重启后生效。",
+    const std::wstring command = shutdown + L" " + kRestartArguments;
+    ProgramExit exit;
+    Status status = platform.StartProgram(shutdown, kRestartArguments, kShowMinimized, kRestartWaitMs, exit);
+    if (!status) {
+        const std::wstring reason = DescribeFailure(status);
+        AppendLogLine(view, L"重启失败：无法启动 " + command + L"，" + reason);
+        platform.ShowMessage(L"远程端口已修改，但无法启动重启命令：\r\n" + command + L"\r\n原因：" + reason +
+                                 L"\r\n\r\n请手动重启计算机，新端口在重启后生效。",
+                             kMessageCritical, kErrorTitle);
+        return;
+    }
+    if (!exit.ended) {
+        AppendLogLine(view, L"未能确认重启：" + command + L" 在 " + std::to_wstring(kRestartWaitMs / 1000) +
+                                L" 秒内没有结束；如果计算机没有重启，请手动重启，新端口在重启后生效");
+        return;
+    }
+    if (exit.code == 0) return;
+    // Windows refused: the administrator, told the restart comes at once, must not wait for one that never does.
+    const std::wstring code = L"退出代码 " + std::to_wstring(exit.code);
+    const std::wstring reason = exit.codeText.empty() ? code : exit.codeText + L"（" + code + L"）";
+    AppendLogLine(view, L"重启失败：Windows 拒绝了重启命令 " + command + L"，" + reason + L"，新端口在计算机下次重启后生效");
+    platform.ShowMessage(L"Windows 拒绝了重启命令：\r\n" + command + L"\r\n原因：" + reason +
+                             L"\r\n\r\n远程端口已修改，新端口在计算机下次重启后生效。计算机现在可能不会重启，请稍后手动重启。",
                          kMessageCritical, kErrorTitle);
 }
 
@@ -104,6 +125,11 @@ void RunPortChange(Platform& platform, MainView& view) {
     // Before the first write: anything that would leave Remote Desktop unreachable on the new port after
     // the restart is put to the administrator, with "do nothing" the default.
     const std::wstring number = PortNumberText(port);
+    // The port Remote Desktop uses now is that of its own listener where that is known: while a change waits for
+    // the restart the configured port is not yet listened on, and entering it again must check it again.
+    const bool isCurrentPort =
+        IsCurrentRemoteDesktopPort(RemoteDesktopListenerPorts(platform), settings.PreviousListenerPort(),
+                                   static_cast<uint16_t>(std::stoul(number)));
     Status firewallStatus;
     std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(firewallStatus);
     // The scope of the new rules comes from the rules that admit Remote Desktop on the port the registry gives
@@ -111,8 +137,7 @@ void RunPortChange(Platform& platform, MainView& view) {
     const uint32_t configured = settings.PreviousListenerPort();
     const uint16_t configuredPort = configured == 0 || configured > 65535 ? 3389 : static_cast<uint16_t>(configured);
     const ReachabilityFindings findings =
-        CheckReachability(platform, *shell, firewall.get(), firewallStatus, number,
-                          std::to_wstring(settings.PreviousListenerPort()) == number, configuredPort);
+        CheckReachability(platform, *shell, firewall.get(), firewallStatus, number, isCurrentPort, configuredPort);
     for (const std::wstring& line : findings.uncheckedLines) AppendLogLine(view, line);
     for (const std::wstring& line : findings.noteLines) AppendLogLine(view, line);
     for (const ReachabilityRisk& risk : findings.risks) {

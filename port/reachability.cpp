@@ -3,6 +3,7 @@
 #include "platform/failure_text.h"
 #include "port/firewall_rules.h"
 #include "port/host_facts.h"
+#include "port/remote_desktop_listener.h"
 
 namespace korvane {
 
@@ -56,14 +57,29 @@ void CheckRemoteDesktopSwitch(ScriptShell& shell, const std::wstring& port, Reac
          policy ? L"修改已取消：组策略未启用远程桌面" : L"修改已取消：远程桌面未启用"});
 }
 
+// How long 修改 waits for Windows to tell the dynamic range (WMI): a cold WMI, just after boot, takes a few
+// seconds; a broken one may never answer.
+constexpr uint32_t kDynamicRangeWaitMs = 5000;
+
+// "49152-65535".
+std::wstring Span(const DynamicPortRange& range) {
+    return std::to_wstring(range.start) + L"-" + std::to_wstring(uint32_t{range.start} + range.count - 1);
+}
+
 // A port in the range Windows hands out to outgoing connections, and in which Hyper-V, WSL and WinNAT
-// reserve blocks anew at each boot, may be taken by the time Remote Desktop starts after the restart.
+// reserve blocks anew at each boot, may be taken by the time Remote Desktop starts after the restart. Where
+// Windows does not tell the range, its default is assumed, and the log says so.
 void CheckDynamicRange(Platform& platform, const std::wstring& port, ReachabilityFindings& findings) {
     DynamicPortRange range;
-    if (!platform.TcpDynamicPortRange(range) || range.count == 0) range = kDefaultDynamicRange;
+    const Status status = platform.TcpDynamicPortRange(kDynamicRangeWaitMs, range);
+    if (!status || range.count == 0) {
+        range = kDefaultDynamicRange;
+        findings.uncheckedLines.push_back(L"未能读取 Windows 的动态端口范围：" +
+                                          (status ? L"Windows 没有给出范围" : DescribeFailure(status)) +
+                                          L"，按默认范围 " + Span(range) + L" 检查");
+    }
     if (!InDynamicRange(static_cast<uint16_t>(std::stoul(port)), range)) return;
-    const std::wstring span =
-        std::to_wstring(range.start) + L"–" + std::to_wstring(uint32_t{range.start} + range.count - 1);
+    const std::wstring span = Span(range);
     findings.risks.push_back({Question(L"新端口 " + port + L" 在 Windows 的动态端口范围（" + span +
                                            L"）内：Windows 把这个范围内的端口分配给对外的连接，Hyper-V、WSL 和 WinNAT "
                                            L"还会在每次启动时在其中保留端口，"
@@ -77,7 +93,7 @@ void CheckDynamicRange(Platform& platform, const std::wstring& port, Reachabilit
 // A cloud's security group filters traffic before it reaches the machine, whatever Windows allows.
 void CheckCloud(Platform& platform, ScriptShell& shell, const std::wstring& port, ReachabilityFindings& findings) {
     const std::wstring cloud = CloudOf(ReadText(shell, kSystemManufacturerPath), ReadText(shell, kSystemProductPath),
-                                       platform.ChassisAssetTag());
+                                       platform.ChassisAssetTag(), platform.SystemUuid());
     if (cloud.empty()) return;
     findings.risks.push_back(
         {Question(L"这台计算机是" + cloud + L"的云服务器：" + cloud +
@@ -91,15 +107,36 @@ void CheckCloud(Platform& platform, ScriptShell& shell, const std::wstring& port
 
 const std::wstring kFirewallService = L"MpsSvc";
 
-std::wstring Owner(Platform& platform, uint32_t processId) {
-    if (processId == 0) return L"另一个程序";
-    std::wstring image = platform.ProcessImageName(processId);
-    if (image.empty()) image = L"未知程序";
-    return L"程序 " + image + L"（进程 ID " + std::to_wstring(processId) + L"）";
+// The listener's program, and the module Windows names as its owner where that says more (a service in a
+// shared svchost process).
+std::wstring Owner(Platform& platform, const TcpListener& listener) {
+    if (listener.processId == 0) return L"另一个程序";
+    std::wstring image = platform.ProcessImageName(listener.processId);
+    if (image.empty()) image = listener.owner.empty() ? L"未知程序" : listener.owner;
+    const bool ownerSaysMore = !listener.owner.empty() && listener.owner != image;
+    return L"程序 " + image + L"（" + (ownerSaysMore ? listener.owner + L"，" : L"") + L"进程 ID " +
+           std::to_wstring(listener.processId) + L"）";
 }
 
-void ReportInUse(Platform& platform, const std::wstring& port, uint32_t processId, ReachabilityFindings& findings) {
-    const std::wstring owner = Owner(platform, processId);
+// On Windows 7 and Server 2008 R2 the kernel's listener may be Remote Desktop's own or another's: said as it
+// is, and left to the administrator.
+void ReportKernelListener(const std::wstring& port, ReachabilityFindings& findings) {
+    findings.risks.push_back(
+        {Question(L"新端口 " + port +
+                      L" 正被系统内核（System）监听。在这个版本的 Windows 上，远程桌面也在系统内核中监听：这可能就是"
+                      L"远程桌面自己，也可能是 IIS、WinRM 等其他服务，无法分辨。",
+                  L"如果这不是远程桌面自己，重启后远程桌面无法在这个端口上监听，将无法通过新端口 " + port +
+                      L" 远程连接这台计算机。",
+                  L"如果修改端口后尚未重启、远程桌面现在仍在端口 " + port +
+                      L" 上监听，可以选择“是”；否则选择“否”，改用其他端口。"),
+         L"修改已取消：端口 " + port + L" 正被系统内核（System）监听"});
+}
+
+void ReportInUse(Platform& platform, const std::wstring& port, const TcpListener& listener,
+                 ReachabilityFindings& findings) {
+    if (IsKernelListener(listener) && RemoteDesktopListensInKernel(platform.Version()))
+        return ReportKernelListener(port, findings);
+    const std::wstring owner = Owner(platform, listener);
     findings.risks.push_back(
         {Question(L"新端口 " + port + L" 已被" + owner + L"占用，重启后远程桌面无法在这个端口上监听。",
                   Consequence(port), L"选择“否”，改用其他端口；或先停止占用这个端口的程序。"),
@@ -117,7 +154,8 @@ void ReportReserved(const std::wstring& port, ReachabilityFindings& findings) {
 }
 
 // The port could not be bound: only a program listening on it keeps it after the restart. Remote Desktop's
-// own listener is none (the administrator goes back to the port it still listens on until the restart).
+// own listener, as Windows names its owner, is none (the administrator goes back to the port it still listens
+// on until the restart); a listener whose owner Windows does not name is another program's.
 void CheckPortUser(Platform& platform, const std::wstring& port, ReachabilityFindings& findings) {
     const std::wstring unchecked = L"未能检查端口 " + port + L" 是否可用：";
     std::vector<TcpListener> listeners;
@@ -127,15 +165,13 @@ void CheckPortUser(Platform& platform, const std::wstring& port, ReachabilityFin
                                           DescribeFailure(status));
         return;
     }
-    uint32_t remoteDesktop = 0;
-    if (!platform.ServiceProcess(kRemoteDesktopService, remoteDesktop)) remoteDesktop = 0;
     const uint16_t number = static_cast<uint16_t>(std::stoul(port));
     bool listened = false;
     for (const TcpListener& listener : listeners) {
         if (listener.port != number) continue;
         listened = true;
-        if (remoteDesktop != 0 && listener.processId == remoteDesktop) continue;
-        return ReportInUse(platform, port, listener.processId, findings);
+        if (IsRemoteDesktopListener(listener)) continue;
+        return ReportInUse(platform, port, listener, findings);
     }
     if (!listened) {
         findings.uncheckedLines.push_back(unchecked +

@@ -15,10 +15,11 @@ void RestrictDllSearchToSystemFolder() {
     const auto setDefaultDllDirectories =
         SystemFunction<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-        // Without it the program's own folder stays first in the search; at least take the current folder
-        // out of it and search the system folders before it.
+        // Without it the program's own folder stays first in the search of LoadLibrary; at least the current
+        // folder is taken out of it. (SetSearchPathMode would not help here: it sets how SearchPath looks
+        // for files, never how a DLL is found.) What the program loads itself it names by its full System32
+        // path (system_library.cpp).
         SetDllDirectoryW(L"");
-        SetSearchPathMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
     }
 
     // Windows 10 and later: images in the system folder are preferred even to ones named by the loader,

@@ -3,8 +3,11 @@
 #include <vector>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/dynamic_range_win32.h"
+#include "platform/win32/error_text.h"
 #include "platform/win32/firewall_win32.h"
 #include "platform/win32/port_use_win32.h"
+#include "platform/win32/responsive_wait.h"
 #include "platform/win32/script_shell_win32.h"
 #include "platform/win32/system_info_win32.h"
 #include "platform/win32/system_library.h"
@@ -43,19 +46,25 @@ WindowsVersion Win32Platform::Version() {
     return WindowsVersionNow();
 }
 
-Status Win32Platform::TcpDynamicPortRange(DynamicPortRange& range) {
-    return TcpDynamicPortRangeWindows(range);
+Status Win32Platform::TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) {
+    return TcpDynamicPortRangeWindows(waitMilliseconds, owner_, range);
 }
 
 std::wstring Win32Platform::ChassisAssetTag() {
     return ChassisAssetTagWindows();
 }
 
+std::vector<uint8_t> Win32Platform::SystemUuid() {
+    return SystemUuidWindows();
+}
+
 int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {
     return MessageBoxW(owner_, prompt.c_str(), title.c_str(), static_cast<UINT>(style) | MB_APPLMODAL);
 }
 
-Status Win32Platform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) {
+Status Win32Platform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                                   uint32_t waitMilliseconds, ProgramExit& exit) {
+    exit = {};
     // The program is named by its full path, so no search through the current or the program's folder
     // happens; CreateProcessW needs a writable command line.
     std::wstring line = L"\"" + program + L"\" " + arguments;
@@ -72,6 +81,13 @@ Status Win32Platform::StartProgram(const std::wstring& program, const std::wstri
         return FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
     }
     CloseHandle(process.hThread);
+    DWORD code = 0;
+    if (WaitKeepingWindowsPainted(owner_, process.hProcess, waitMilliseconds) &&
+        GetExitCodeProcess(process.hProcess, &code)) {
+        exit.ended = true;
+        exit.code = code;
+        if (code != 0) exit.codeText = SystemErrorText(static_cast<HRESULT>(code));
+    }
     CloseHandle(process.hProcess);
     return Status::Ok();
 }

@@ -15,7 +15,8 @@ public:
     std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) override;
     std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) override;
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
-    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
+    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                        uint32_t waitMilliseconds, ProgramExit& exit) override;
     std::wstring SystemDirectory() override;
     std::wstring DisplayText(const std::wstring& text) override;
     Status TryExclusiveBind(uint16_t port, PortBind& result) override;
@@ -24,8 +25,9 @@ public:
     Status ServiceStartType(const std::wstring& service, uint32_t& startType) override;
     std::wstring ProcessImageName(uint32_t processId) override;
     WindowsVersion Version() override;
-    Status TcpDynamicPortRange(DynamicPortRange& range) override;
+    Status TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override;
+    std::vector<uint8_t> SystemUuid() override;
 
 private:
     HWND owner_ = nullptr;

@@ -84,8 +84,13 @@ Status TryBind(int family, uint16_t port, int& bindError) {
 }
 
 using GetExtendedTcpTableFunction = DWORD(WINAPI*)(PVOID, PDWORD, BOOL, ULONG, TCP_TABLE_CLASS, ULONG);
+using GetOwnerModuleFromTcpEntryFunction = DWORD(WINAPI*)(PMIB_TCPROW_OWNER_MODULE, TCPIP_OWNER_MODULE_INFO_CLASS,
+                                                          PVOID, PDWORD);
+using GetOwnerModuleFromTcp6EntryFunction = DWORD(WINAPI*)(PMIB_TCP6ROW_OWNER_MODULE, TCPIP_OWNER_MODULE_INFO_CLASS,
+                                                           PVOID, PDWORD);
 
-// The listener table of one address family, as GetExtendedTcpTable fills it.
+// The listener table of one address family, as GetExtendedTcpTable fills it: with each row's owner, so that
+// the owning module (a service of a shared svchost process, say) can be named.
 Status ReadListenerTable(GetExtendedTcpTableFunction getTable, ULONG family, std::vector<unsigned char>& table) {
     DWORD size = 0;
     DWORD result = ERROR_INSUFFICIENT_BUFFER;
@@ -93,18 +98,38 @@ Status ReadListenerTable(GetExtendedTcpTableFunction getTable, ULONG family, std
     for (int attempt = 0; attempt < 4 && result == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
         table.resize(size ? size : 1);
         size = static_cast<DWORD>(table.size());
-        result = getTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
+        result = getTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_MODULE_LISTENER, 0);
     }
     return result == NO_ERROR ? Status::Ok() : FailureFromHresult(HRESULT_FROM_WIN32(result));
 }
 
-template <typename Table>
-void AddListeners(const std::vector<unsigned char>& bytes, std::vector<TcpListener>& listeners) {
+// The name Windows gives the module that owns a row: the service's name for a service's listener, a program's
+// file name, "System" for the kernel's. Empty when Windows does not tell (process 0, a process gone since the
+// table was read, no name for it).
+template <typename Function, typename Row>
+std::wstring OwnerName(Function getOwner, Row row) {
+    // Windows names no owner for process 0 (ERROR_NOT_FOUND): not worth the call.
+    if (!getOwner || row.dwOwningPid == 0) return {};
+    // The structure is followed by the strings it points to.
+    std::vector<unsigned char> buffer(sizeof(TCPIP_OWNER_MODULE_BASIC_INFO) + 2 * MAX_PATH * sizeof(wchar_t));
+    DWORD size = static_cast<DWORD>(buffer.size());
+    DWORD result = getOwner(&row, TCPIP_OWNER_MODULE_INFO_BASIC, buffer.data(), &size);
+    if (result == ERROR_INSUFFICIENT_BUFFER) {
+        buffer.resize(size);
+        result = getOwner(&row, TCPIP_OWNER_MODULE_INFO_BASIC, buffer.data(), &size);
+    }
+    if (result != NO_ERROR) return {};
+    const auto* info = reinterpret_cast<const TCPIP_OWNER_MODULE_BASIC_INFO*>(buffer.data());
+    return info->pModuleName ? std::wstring(info->pModuleName) : std::wstring();
+}
+
+template <typename Table, typename Function>
+void AddListeners(const std::vector<unsigned char>& bytes, Function getOwner, std::vector<TcpListener>& listeners) {
     const auto* table = reinterpret_cast<const Table*>(bytes.data());
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
         // The port is in network byte order, in the low 16 bits.
         const auto port = ntohs(static_cast<u_short>(table->table[i].dwLocalPort & 0xFFFF));
-        listeners.push_back({port, table->table[i].dwOwningPid});
+        listeners.push_back({port, table->table[i].dwOwningPid, OwnerName(getOwner, table->table[i])});
     }
 }
 
@@ -135,15 +160,20 @@ Status ListTcpListenersWindows(std::vector<TcpListener>& listeners) {
     // iphlpapi.dll is not one of the DLLs Windows always takes from the system folder.
     const auto getTable = SystemFunction<GetExtendedTcpTableFunction>(L"iphlpapi.dll", "GetExtendedTcpTable");
     if (!getTable) return FailureFromHresult(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
+    // Without these, no owner is named: every listener counts as another program's.
+    const auto getOwner =
+        SystemFunction<GetOwnerModuleFromTcpEntryFunction>(L"iphlpapi.dll", "GetOwnerModuleFromTcpEntry");
+    const auto getOwner6 =
+        SystemFunction<GetOwnerModuleFromTcp6EntryFunction>(L"iphlpapi.dll", "GetOwnerModuleFromTcp6Entry");
     std::vector<unsigned char> table;
     Status status = ReadListenerTable(getTable, AF_INET, table);
     if (!status) return status;
-    AddListeners<MIB_TCPTABLE_OWNER_PID>(table, listeners);
+    AddListeners<MIB_TCPTABLE_OWNER_MODULE>(table, getOwner, listeners);
     status = ReadListenerTable(getTable, AF_INET6, table);
     // A machine without IPv6 has no IPv6 table; its IPv4 listeners are all there is.
     if (!status && status.code == static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED))) return Status::Ok();
     if (!status) return status;
-    AddListeners<MIB_TCP6TABLE_OWNER_PID>(table, listeners);
+    AddListeners<MIB_TCP6TABLE_OWNER_MODULE>(table, getOwner6, listeners);
     return Status::Ok();
 }
 

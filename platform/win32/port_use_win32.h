@@ -13,7 +13,8 @@ namespace korvane {
 // "allow access" prompt, and either answer leaves rules for the program behind.
 Status TryExclusiveBindWindows(uint16_t port, PortBind& result);
 
-// Every listener of the system's TCP tables, IPv4 and IPv6, with its process.
+// Every listener of the system's TCP tables, IPv4 and IPv6, with its process and the module Windows names as
+// its owner.
 Status ListTcpListenersWindows(std::vector<TcpListener>& listeners);
 
 }  // namespace korvane

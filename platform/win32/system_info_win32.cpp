@@ -2,9 +2,7 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
-#include <wbemidl.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/smbios.h"
@@ -104,55 +102,27 @@ WindowsVersion WindowsVersionNow() {
     return {info.dwMajorVersion, info.dwMinorVersion};
 }
 
-std::wstring ChassisAssetTagWindows() {
+namespace {
+
+// The raw SMBIOS table; empty where the firmware has none.
+std::vector<uint8_t> SmbiosTable() {
     const DWORD kRawSmbios = 0x52534D42;  // "RSMB", the raw SMBIOS provider
     const UINT size = GetSystemFirmwareTable(kRawSmbios, 0, nullptr, 0);
     if (size == 0) return {};
     std::vector<uint8_t> table(size);
     if (GetSystemFirmwareTable(kRawSmbios, 0, table.data(), size) != size) return {};
-    const std::string tag = ChassisAssetTag(table);
+    return table;
+}
+
+}  // namespace
+
+std::wstring ChassisAssetTagWindows() {
+    const std::string tag = ChassisAssetTag(SmbiosTable());
     return std::wstring(tag.begin(), tag.end());  // SMBIOS strings are ASCII
 }
 
-Status TcpDynamicPortRangeWindows(DynamicPortRange& range) {
-    ComPtr<IWbemLocator> locator;
-    HRESULT hr =
-        CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator, locator.PutVoid());
-    if (FAILED(hr)) return FailureFromHresult(hr);
-    ComPtr<IWbemServices> services;
-    const Bstr space(L"ROOT\\StandardCimv2");
-    hr = locator->ConnectServer(space.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Put());
-    if (FAILED(hr)) return FailureFromHresult(hr);
-    hr = CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                           RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-    if (FAILED(hr)) return FailureFromHresult(hr);
-    const Bstr language(L"WQL"),
-        query(L"SELECT DynamicPortRangeStartPort, DynamicPortRangeNumberOfPorts FROM MSFT_NetTCPSetting");
-    ComPtr<IEnumWbemClassObject> settings;
-    hr = services->ExecQuery(language.Get(), query.Get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                             nullptr, settings.Put());
-    if (FAILED(hr)) return FailureFromHresult(hr);
-    // Each TCP setting reports the range; those that leave it unset are skipped, and should two differ, the
-    // range covers both.
-    uint32_t first = 0, end = 0;
-    for (;;) {
-        ComPtr<IWbemClassObject> setting;
-        ULONG returned = 0;
-        hr = settings->Next(3000, 1, setting.Put(), &returned);
-        if (hr != WBEM_S_NO_ERROR || returned == 0) break;
-        Variant start, count;
-        if (FAILED(setting->Get(L"DynamicPortRangeStartPort", 0, start.Get(), nullptr, nullptr)) ||
-            FAILED(setting->Get(L"DynamicPortRangeNumberOfPorts", 0, count.Get(), nullptr, nullptr)) ||
-            start.Ref().vt != VT_I4 || count.Ref().vt != VT_I4 || count.Ref().lVal <= 0)
-            continue;
-        const uint32_t from = static_cast<uint32_t>(start.Ref().lVal),
-                       to = from + static_cast<uint32_t>(count.Ref().lVal);
-        first = end == 0 ? from : std::min(first, from);
-        end = std::max(end, to);
-    }
-    if (end == 0) return FailureFromHresult(FAILED(hr) ? hr : static_cast<HRESULT>(WBEM_E_NOT_FOUND));
-    range = {static_cast<uint16_t>(first), end - first};
-    return Status::Ok();
+std::vector<uint8_t> SystemUuidWindows() {
+    return SystemUuid(SmbiosTable());
 }
 
 }  // namespace korvane

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -14,8 +15,6 @@ std::wstring ProcessImageNameWindows(uint32_t processId);
 WindowsVersion WindowsVersionNow();
 // From the firmware's SMBIOS table; empty when there is none.
 std::wstring ChassisAssetTagWindows();
-// The dynamic port range for TCP, as Windows 8 and Server 2012 and later report it through WMI
-// (MSFT_NetTCPSetting); a failure where they do not.
-Status TcpDynamicPortRangeWindows(DynamicPortRange& range);
+std::vector<uint8_t> SystemUuidWindows();
 
 }  // namespace korvane

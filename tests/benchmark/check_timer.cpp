@@ -13,6 +13,7 @@
 #include "port/host_facts.h"
 #include "port/pending_port.h"
 #include "port/reachability.h"
+#include "port/remote_desktop_listener.h"
 
 int wmain() {
     using namespace korvane;
@@ -46,7 +47,7 @@ int wmain() {
         {"dynamic port range (WMI)",
          [&] {
              DynamicPortRange range;
-             platform.TcpDynamicPortRange(range);
+             platform.TcpDynamicPortRange(5000, range);
          }},
         {"chassis asset tag (SMBIOS)", [&] { platform.ChassisAssetTag(); }},
         {"firewall policy object and local policy",
@@ -67,6 +68,7 @@ int wmain() {
              auto firewall = platform.CreateFirewallPolicy(status);
              CheckReachability(platform, *shell, firewall.get(), status, std::to_wstring(port), false, 3389);
          }},
+        {"Remote Desktop's listener ports (each 修改, start-up)", [&] { RemoteDesktopListenerPorts(platform); }},
         {"start-up's pending port", [&] { PendingPortLine(platform, L"3389"); }},
     };
     LARGE_INTEGER frequency, start, end;

@@ -157,7 +157,7 @@ TEST_F(ProgramTest, ChangeWritesValuesAndRulesAndRestartsThroughTheSystemsShutdo
     EXPECT_EQ(ReadDword(kRdpTcpPortPath), port);
     EXPECT_EQ(ReadString(kFirewallListPath + L"0" + P + L":TCP"), L"0" + P + L":TCP:*:Enabled:新的远程连接端口");
     EXPECT_EQ(OurRules(), (std::vector<FirewallRule>{OurRule(L"TCP", P), OurRule(L"UDP", P)}));
-    EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog + expected::SuccessLines(L"0" + P));
+    EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog + kRangeNotToldLine + expected::SuccessLines(L"0" + P));
 
     program.Answer(question, IDYES);
     const auto notice = program.WaitForMessageBox();
@@ -168,8 +168,51 @@ TEST_F(ProgramTest, ChangeWritesValuesAndRulesAndRestartsThroughTheSystemsShutdo
     program.Answer(*notice, IDOK);
     ASSERT_TRUE(WaitUntil([] { return !ReadFileText(kShutdownRecord).empty(); })) << "shutdown.exe never started";
     EXPECT_EQ(ReadFileText(kShutdownRecord), systemShutdown + L"|\"" + systemShutdown + L"\" -r -t 1|2\r\n");
+    // Exit 0, the restart scheduled: once the program has stopped waiting for shutdown.exe (its window enabled
+    // again), nothing more is said.
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(program.Main()) != FALSE; })) << "still waiting for shutdown.exe";
+    EXPECT_FALSE(program.WaitForMessageBox(300));
+    EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog + kRangeNotToldLine + expected::SuccessLines(L"0" + P));
     EXPECT_TRUE(program.Running());
     DeleteFileW((Folder() + L"shutdown.exe").c_str());
+}
+
+// Windows refuses the restart, one being scheduled already: shutdown.exe exits with 1190 after the notice, and
+// a critical box and a log line say so, with the new port taking effect at the next restart.
+TEST_F(ProgramTest, ARestartWindowsRefusesIsReported) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring command = std::wstring(system) + L"\\shutdown.exe -r -t 1";
+    ASSERT_TRUE(CopyFileW((Folder() + L"shutdown_recorder.exe").c_str(), (std::wstring(system) + L"\\shutdown.exe").c_str(),
+                          FALSE));
+    const ScopedValue native(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\shutdown.exe", L"native");
+    struct ExitCodeFile {
+        const wchar_t* path = L"C:\\shutdown-exit-code.txt";
+        ExitCodeFile() { std::ofstream(Utf8(path).c_str()) << "1190"; }
+        ~ExitCodeFile() { DeleteFileW(path); }  // for the tests after this one, whatever happens here
+    } exitCode;
+    DeleteFileW(kShutdownRecord);
+
+    Program program;
+    program.Answer(Change(program, P), IDYES);
+    const auto notice = program.WaitForMessageBox();
+    ASSERT_TRUE(notice.has_value());
+    program.Answer(*notice, IDOK);
+    const auto refused = program.WaitForMessageBox();
+    ASSERT_TRUE(refused.has_value()) << "the refusal was not reported";
+    EXPECT_EQ(refused->caption, expected::kErrorTitle);
+    EXPECT_EQ(refused->text.rfind(L"Windows 拒绝了重启命令：\r\n" + command + L"\r\n原因：", 0), 0u) << Utf8(refused->text);
+    // The system's text for the code comes before it where the system has one (Wine has none for 1190).
+    EXPECT_NE(refused->text.find(L"退出代码 1190"), std::wstring::npos);
+    EXPECT_NE(refused->text.find(L"\r\n\r\n远程端口已修改，新端口在计算机下次重启后生效。"), std::wstring::npos);
+    program.Answer(*refused, IDOK);
+    const std::wstring log = program.Text(kIdRizhi);
+    const std::wstring changed = expected::kStartLog + kRangeNotToldLine + expected::SuccessLines(P);
+    EXPECT_EQ(log.rfind(changed + L"重启失败：Windows 拒绝了重启命令 " + command + L"，", 0), 0u) << Utf8(log);
+    const std::wstring end = L"，新端口在计算机下次重启后生效\r\n";
+    EXPECT_EQ(log.size() >= end.size() ? log.substr(log.size() - end.size()) : log, end) << Utf8(log);
+    EXPECT_NE(log.find(L"退出代码 1190", changed.size()), std::wstring::npos) << Utf8(log);
+    EXPECT_TRUE(program.Running());
 }
 
 TEST_F(ProgramTest, TextThatIsNotAPortWritesNothing) {
@@ -198,7 +241,8 @@ TEST_F(ProgramTest, WarningAnsweredNoWritesNothing) {
     EXPECT_NE(warning.text.find(L"新端口 " + P + L" 已被另一个程序占用"), std::wstring::npos);
     EXPECT_EQ(warning.buttons, (std::vector<int>{IDYES, IDNO}));
     program.PressKeyInMessageBox(warning, VK_RETURN);
-    const std::wstring cancelled = expected::kStartLog + L"修改已取消：端口 " + P + L" 已被另一个程序占用\r\n";
+    const std::wstring cancelled =
+        expected::kStartLog + kRangeNotToldLine + L"修改已取消：端口 " + P + L" 已被另一个程序占用\r\n";
     EXPECT_EQ(program.WaitForText(kIdRizhi, cancelled), cancelled);
     EXPECT_FALSE(program.WaitForMessageBox(300));
     EXPECT_EQ(ChangedKeys(), before);
@@ -240,7 +284,8 @@ TEST_F(ProgramTest, RefusedRulePutsEverythingBack) {
         program.Answer(box, IDOK);
         EXPECT_EQ(ChangedKeys(), before);
         EXPECT_EQ(Rules(), seeded);
-        EXPECT_EQ(program.Text(kIdRizhi).rfind(expected::kStartLog + L"修改失败：" + c.step + L"，", 0), 0u);
+        EXPECT_EQ(program.Text(kIdRizhi).rfind(expected::kStartLog + kRangeNotToldLine + L"修改失败：" + c.step + L"，", 0),
+                  0u);
         stand_in::ResetToOrdinaryMachine();
     }
 }
@@ -292,8 +337,8 @@ TEST_F(ProgramTest, MachineConditionsAreAskedAndNoWritesNothing) {
         EXPECT_EQ(ChangedKeys(), before);
         EXPECT_TRUE(OurRules().empty());
         const std::wstring log = program.Text(kIdRizhi);
-        EXPECT_EQ(log.rfind(expected::kStartLog + L"修改已取消：", 0), 0u) << Utf8(log);
-        EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 2);
+        EXPECT_EQ(log.rfind(expected::kStartLog + kRangeNotToldLine + L"修改已取消：", 0), 0u) << Utf8(log);
+        EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 3);
     }
 }
 

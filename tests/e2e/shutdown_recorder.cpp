@@ -1,8 +1,11 @@
 // Stands in for the system's shutdown.exe in the test prefix: instead of restarting anything it appends
 // one line to C:\shutdown-record.txt with where it was started from, its command line and the window
-// style it was asked for, so the bench can tell which shutdown.exe ran and how.
+// style it was asked for, so the bench can tell which shutdown.exe ran and how. It exits with 0, as
+// shutdown.exe does once the restart is scheduled, or with the number in C:\shutdown-exit-code.txt, as when
+// Windows refuses (1190: a shutdown is already scheduled).
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -25,5 +28,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     DWORD written = 0;
     WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     CloseHandle(file);
-    return 0;
+
+    HANDLE exitCode = CreateFileW(L"C:\\shutdown-exit-code.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (exitCode == INVALID_HANDLE_VALUE) return 0;
+    char digits[16] = {};
+    DWORD read = 0;
+    ReadFile(exitCode, digits, sizeof digits - 1, &read, nullptr);
+    CloseHandle(exitCode);
+    return std::atoi(digits);
 }

@@ -4,6 +4,7 @@
 // - a failure is never silent, and leaves every registry value and rule as before, except those its
 //   message names as not restored;
 // - the success lines are logged only when the machine is in exactly the state a success leaves;
+// - a restart Windows refuses is reported;
 // - the log only grows.
 // The operations to fail are taken from the calls the fake platform records, so that new steps of the
 // change are covered as soon as InjectFault knows how to make them fail.
@@ -149,6 +150,11 @@ void Check(const FakeWorld& before, const FakeWorld& after, const GrowingLogView
         ApplySuccessfulChange(expected, text);
         if (Settings(after) != Settings(expected))
             Fail("success logged, the machine not as a success leaves it", after, text);
+        const bool refused = !after.started.empty() && after.startExitCode.value_or(0) != 0;
+        const bool reported = std::any_of(after.messages.begin(), after.messages.end(), [](const FakeWorld::Message& m) {
+            return (m.style & 0xF0) == kMessageCritical && m.prompt.find(L"重启") != std::wstring::npos;
+        });
+        if (refused && !reported) Fail("a restart Windows refused was not reported", after, text);
         return;
     }
 
@@ -198,6 +204,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (choices.Next(2)) before.firewallOffProfiles = 2;
     // Yes or No to each question: the warnings (a port in the dynamic range, the firewall), the restart.
     for (int question = 0; question < 5; ++question) before.answers.push_back(choices.Next(2) ? kAnswerYes : 7);
+    // shutdown.exe: the restart scheduled, or refused because one already is.
+    before.startExitCode = choices.Next(4) == 0 ? 1190u : 0u;
 
     // The first fault among the operations of a run without faults, the second among those of a run with
     // the first, which include the ones that undo.

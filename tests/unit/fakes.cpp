@@ -187,10 +187,15 @@ int FakePlatform::ShowMessage(const std::wstring& prompt, int style, const std::
     return answer;
 }
 
-void FakeWorld::Listen(uint16_t port, uint32_t processId, const std::wstring& image) {
+void FakeWorld::Listen(uint16_t port, uint32_t processId, const std::wstring& image, const std::wstring& owner) {
     boundPorts[port] = PortBind::InUse;
-    listeners.push_back({port, processId});
+    listeners.push_back({port, processId, owner});
     if (!image.empty()) processImages[processId] = image;
+}
+
+void FakeWorld::ListenAsRemoteDesktop(uint16_t port) {
+    serviceProcesses[kRemoteDesktopService] = 1088;
+    Listen(port, 1088, L"svchost.exe", kRemoteDesktopService);
 }
 
 Status FakePlatform::TryExclusiveBind(uint16_t port, PortBind& result) {
@@ -208,7 +213,7 @@ Status FakePlatform::ListTcpListeners(std::vector<TcpListener>& listeners) {
     return Status::Ok();
 }
 
-Status FakePlatform::TcpDynamicPortRange(DynamicPortRange& range) {
+Status FakePlatform::TcpDynamicPortRange(uint32_t, DynamicPortRange& range) {
     if (!world_.dynamicRange) return Status::Failure(0x80041010u, L"类无效。");
     range = *world_.dynamicRange;
     return Status::Ok();
@@ -237,10 +242,18 @@ std::wstring FakePlatform::ProcessImageName(uint32_t processId) {
     return image == world_.processImages.end() ? std::wstring() : image->second;
 }
 
-Status FakePlatform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) {
+Status FakePlatform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                                  uint32_t waitMilliseconds, ProgramExit& exit) {
     world_.calls.push_back(L"start " + program + L" " + arguments);
     if (world_.failStart) return Status::Failure(0x80070002u, L"系统找不到指定的文件。");
-    world_.started.push_back({program, arguments, windowStyle});
+    world_.started.push_back({program, arguments, windowStyle, waitMilliseconds});
+    const std::map<uint32_t, std::wstring> texts = {
+        {5, L"拒绝访问。"}, {1115, L"系统关机正在进行。"}, {1190, L"已计划关闭系统。"}};
+    exit = {};
+    if (!world_.startExitCode) return Status::Ok();
+    exit.ended = true;
+    exit.code = *world_.startExitCode;
+    if (texts.count(exit.code)) exit.codeText = texts.at(exit.code);
     return Status::Ok();
 }
 

@@ -75,21 +75,30 @@ struct FakeWorld {
     std::map<std::wstring, uint32_t> serviceStartTypes;
     std::map<uint32_t, std::wstring> processImages;
     WindowsVersion version{10, 0};
-    std::optional<DynamicPortRange> dynamicRange;  // none: Windows does not tell
+    // As Windows 8 and later report it unless told otherwise; none: Windows does not tell.
+    std::optional<DynamicPortRange> dynamicRange = DynamicPortRange{49152, 16384};
     std::wstring chassisAssetTag;
     std::map<std::wstring, std::wstring> displayTexts;  // indirect strings as Windows resolves them
+    std::vector<uint8_t> systemUuid;
     bool failPortCheck = false;
     bool failListeners = false;
-    // A program with process `processId` (0: Windows does not tell) listens on `port`.
-    void Listen(uint16_t port, uint32_t processId, const std::wstring& image = L"");
+    // A program with process `processId` (0: Windows does not tell) listens on `port`; Windows names `owner` as
+    // the listener's owner (none: it does not name one).
+    void Listen(uint16_t port, uint32_t processId, const std::wstring& image = L"", const std::wstring& owner = L"");
+    // Remote Desktop's service runs in svchost.exe, process 1088, and its listener is on `port`.
+    void ListenAsRemoteDesktop(uint16_t port);
     bool failRemoveRule = false;
 
     struct Started {
         std::wstring program, arguments;
         int windowStyle;
+        uint32_t waitMilliseconds;
     };
     std::vector<Started> started;
     bool failStart = false;
+    // How a started program ends: its exit code, or none when it does not end within the wait. The system's
+    // texts are known for 5, 1115 and 1190.
+    std::optional<uint32_t> startExitCode = 0u;
 };
 
 class FakePlatform final : public Platform {
@@ -98,7 +107,8 @@ public:
     std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) override;
     std::unique_ptr<FirewallPolicy> CreateFirewallPolicy(Status& status) override;
     int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) override;
-    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle) override;
+    Status StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
+                        uint32_t waitMilliseconds, ProgramExit& exit) override;
     std::wstring SystemDirectory() override { return L"C:\\Windows\\system32"; }
     Status TryExclusiveBind(uint16_t port, PortBind& result) override;
     Status ListTcpListeners(std::vector<TcpListener>& listeners) override;
@@ -106,9 +116,10 @@ public:
     Status ServiceStartType(const std::wstring& service, uint32_t& startType) override;
     std::wstring ProcessImageName(uint32_t processId) override;
     WindowsVersion Version() override { return world_.version; }
-    Status TcpDynamicPortRange(DynamicPortRange& range) override;
+    Status TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override { return world_.chassisAssetTag; }
     std::wstring DisplayText(const std::wstring& text) override;
+    std::vector<uint8_t> SystemUuid() override { return world_.systemUuid; }
 
 private:
     FakeWorld& world_;

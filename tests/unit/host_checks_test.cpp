@@ -38,22 +38,59 @@ TEST(HostFacts, HomeEditionsAcceptNoConnection) {
     }
 }
 
+// AWS's own example (SMBIOS 2.6 and later): Windows shows EC2AE145-D1DC-13B2-94ED-012345ABCDEF, the firmware
+// stores the first field little-endian.
+const std::vector<uint8_t> kAwsUuid = {0x45, 0xE1, 0x2A, 0xEC, 0xDC, 0xD1, 0xB2, 0x13,
+                                       0x94, 0xED, 0x01, 0x23, 0x45, 0xAB, 0xCD, 0xEF};
+// The same instance on SMBIOS 2.4, stored as written: Windows shows 45E12AEC-DCD1-B213-94ED-012345ABCDEF.
+const std::vector<uint8_t> kAwsUuidAsWritten = {0xEC, 0x2A, 0xE1, 0x45, 0xD1, 0xDC, 0x13, 0xB2,
+                                                0x94, 0xED, 0x01, 0x23, 0x45, 0xAB, 0xCD, 0xEF};
+// A Hyper-V machine's.
+const std::vector<uint8_t> kOtherUuid = {0x9B, 0x4F, 0x1C, 0x6A, 0x3E, 0x2D, 0x4B, 0x11,
+                                         0x8F, 0x0C, 0xEC, 0x2A, 0x77, 0x10, 0x02, 0x5E};
+
 TEST(HostFacts, CloudsByFirmwareAndOrdinaryMachines) {
-    EXPECT_EQ(CloudOf(L"Alibaba Cloud", L"Alibaba Cloud ECS", L""), L"阿里云");
-    EXPECT_EQ(CloudOf(L"Tencent Cloud", L"CVM", L""), L"腾讯云");
-    EXPECT_EQ(CloudOf(L"Amazon EC2", L"t3.medium", L""), L"AWS");
-    EXPECT_EQ(CloudOf(L"Google", L"Google Compute Engine", L""), L"Google Cloud");
-    EXPECT_EQ(CloudOf(L"Microsoft Corporation", L"Virtual Machine", L"7783-7084-3265-9085-8269-3286-77"), L"Azure");
-    EXPECT_EQ(CloudOf(L"OpenStack Foundation", L"OpenStack Nova", L"HUAWEICLOUD"), L"华为云");
+    EXPECT_EQ(CloudOf(L"Alibaba Cloud", L"Alibaba Cloud ECS", L"", {}), L"阿里云");
+    EXPECT_EQ(CloudOf(L"Tencent Cloud", L"CVM", L"", {}), L"腾讯云");
+    EXPECT_EQ(CloudOf(L"Amazon EC2", L"t3.medium", L"", {}), L"AWS");
+    EXPECT_EQ(CloudOf(L"Xen", L"HVM domU", L"", kAwsUuidAsWritten), L"AWS");
+    EXPECT_EQ(CloudOf(L"Google", L"Google Compute Engine", L"", {}), L"Google Cloud");
+    EXPECT_EQ(CloudOf(L"Microsoft Corporation", L"Virtual Machine", L"7783-7084-3265-9085-8269-3286-77", {}),
+              L"Azure");
+    EXPECT_EQ(CloudOf(L"OpenStack Foundation", L"OpenStack Nova", L"HUAWEICLOUD", {}), L"华为云");
     for (const auto& [manufacturer, product, tag] : std::vector<std::tuple<std::wstring, std::wstring, std::wstring>>{
              {L"Microsoft Corporation", L"Virtual Machine", L""},  // plain Hyper-V
              {L"OpenStack Foundation", L"OpenStack Nova", L""},    // plain OpenStack
+             {L"Xen", L"HVM domU", L""},                           // Xen is not AWS's alone
              {L"VMware, Inc.", L"VMware7,1", L"No Asset Tag"},
              {L"Dell Inc.", L"PowerEdge R740", L""},
              {L"Alibaba Cloud", L"", L""},
              {L"", L"", L""}}) {
-        EXPECT_EQ(CloudOf(manufacturer, product, tag), L"") << manufacturer.size() << " " << product.size();
+        EXPECT_EQ(CloudOf(manufacturer, product, tag, kOtherUuid), L"") << manufacturer.size() << " " << product.size();
     }
+}
+
+// "EC2" at the start of the UUID as Windows writes it, whichever way the firmware stored the first field; not
+// anywhere else, and not "EC3".
+TEST(Smbios, AwsSystemUuidInEitherByteOrder) {
+    const auto with = [](std::vector<uint8_t> uuid, std::size_t at, std::initializer_list<uint8_t> bytes) {
+        std::copy(bytes.begin(), bytes.end(), uuid.begin() + static_cast<std::ptrdiff_t>(at));
+        return uuid;
+    };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> uuid;
+        bool aws;
+    } cases[] = {
+        {"little-endian (SMBIOS 2.6 and later)", kAwsUuid, true},
+        {"as written (SMBIOS 2.4)", kAwsUuidAsWritten, true},
+        {"a Hyper-V machine's", kOtherUuid, false},
+        {"EC3, little-endian", with(kAwsUuid, 2, {0x3A}), false},
+        {"EC3, as written", with(kAwsUuidAsWritten, 1, {0x3A}), false},
+        {"EC2 in the second field", with(kOtherUuid, 4, {0xEC, 0x2A}), false},
+        {"none", {}, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SystemUuidBeginsWithEc2(c.uuid), c.aws) << c.name;
 }
 
 TEST(HostFacts, DynamicRangeBothEnds) {
@@ -68,10 +105,17 @@ TEST(HostFacts, DynamicRangeBothEnds) {
     EXPECT_FALSE(InDynamicRange(10000, DynamicPortRange{}));
 }
 
-// An SMBIOS table as the firmware hands it over: a system record (type 1), a chassis record (type 3) whose
-// fourth byte after the header names its asset tag among its strings, and the end.
-std::vector<uint8_t> Smbios(uint8_t assetTagString, const std::vector<std::string>& chassisStrings) {
+// An SMBIOS table as the firmware hands it over: a system record (type 1, with the UUID when one is given, as
+// from SMBIOS 2.1 on), a chassis record (type 3) whose fourth byte after the header names its asset tag among
+// its strings, and the end.
+std::vector<uint8_t> Smbios(uint8_t assetTagString, const std::vector<std::string>& chassisStrings,
+                            const std::vector<uint8_t>& uuid = {}) {
     std::vector<uint8_t> structures = {1, 8, 0, 0, 1, 2, 0, 0};  // type 1: manufacturer 1, product 2
+    if (!uuid.empty()) {
+        structures[1] = 0x1B;
+        structures.insert(structures.end(), uuid.begin(), uuid.end());
+        structures.insert(structures.end(), {0, 0, 0});  // wake-up type, SKU, family
+    }
     for (const char* text : {"Microsoft Corporation", "Virtual Machine"}) {
         structures.insert(structures.end(), text, text + std::char_traits<char>::length(text) + 1);
     }
@@ -98,6 +142,16 @@ TEST(Smbios, ChassisAssetTagFromTheFirmwareTable) {
     cut.resize(20);  // ends inside the first record
     EXPECT_EQ(ChassisAssetTag(cut), "");
     EXPECT_EQ(ChassisAssetTag({}), "");
+}
+
+TEST(Smbios, SystemUuidFromTheFirmwareTable) {
+    const std::vector<uint8_t> table = Smbios(2, {"Xen", "HVM domU"}, kAwsUuidAsWritten);
+    EXPECT_EQ(SystemUuid(table), kAwsUuidAsWritten);
+    EXPECT_EQ(ChassisAssetTag(Smbios(2, {"Xen", "EC2 asset"}, kAwsUuid)), "EC2 asset") << "the records after it";
+    EXPECT_EQ(SystemUuid(Smbios(2, {"x"})), std::vector<uint8_t>{}) << "a record older than SMBIOS 2.1";
+    std::vector<uint8_t> cut = table;
+    cut.resize(20);  // ends inside the UUID
+    EXPECT_EQ(SystemUuid(cut), std::vector<uint8_t>{});
 }
 
 class HostChecksTest : public ChangeTest {
@@ -157,18 +211,26 @@ TEST_F(HostChecksTest, EachConditionIsAskedAndNoWritesNothing) {
          L"3390",
          {L"Azure的云服务器"},
          L"修改已取消：Azure安全组须先放行 TCP 和 UDP 端口 3390"},
+        {"AWS on Xen by its system UUID",
+         [](FakeWorld& w) {
+             w.registry[kSystemManufacturerPath] = Sz(L"Xen");
+             w.systemUuid = kAwsUuidAsWritten;
+         },
+         L"3390",
+         {L"AWS的云服务器"},
+         L"修改已取消：AWS安全组须先放行 TCP 和 UDP 端口 3390"},
         {"the default dynamic range, its first port",
          [](FakeWorld&) {},
          L"49152",
-         {L"动态端口范围（49152–65535）", L"改用 49152 以下的端口"},
-         L"修改已取消：端口 49152 在动态端口范围（49152–65535）内"},
+         {L"动态端口范围（49152-65535）", L"改用 49152 以下的端口"},
+         L"修改已取消：端口 49152 在动态端口范围（49152-65535）内"},
         {"a dynamic range moved by netsh",
          [](FakeWorld& w) {
              w.dynamicRange = DynamicPortRange{10000, 1000};
          },
          L"10999",
-         {L"动态端口范围（10000–10999）", L"改用 10000 以下的端口"},
-         L"修改已取消：端口 10999 在动态端口范围（10000–10999）内"},
+         {L"动态端口范围（10000-10999）", L"改用 10000 以下的端口"},
+         L"修改已取消：端口 10999 在动态端口范围（10000-10999）内"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,10 +300,9 @@ TEST(PendingPort, ListeningPendingAndUnreadable) {
     FakePlatform platform(world);
     EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt) << "the service does not run";
 
-    world.serviceProcesses[L"TermService"] = 1088;
-    world.Listen(3389, 1088);
-    world.Listen(3389, 1088);  // IPv6 beside IPv4
-    world.Listen(3390, 4321);  // another program's
+    world.ListenAsRemoteDesktop(3389);
+    world.ListenAsRemoteDesktop(3389);  // IPv6 beside IPv4
+    world.Listen(3390, 4321);           // another program's
     EXPECT_EQ(PendingPortLine(platform, L"3390"),
               L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效");
     EXPECT_EQ(PendingPortLine(platform, L"3389"), std::nullopt) << "listening where configured";
@@ -253,7 +314,7 @@ TEST(PendingPort, ListeningPendingAndUnreadable) {
     EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt) << "listening nowhere (turned off)";
 
     // At start-up the line follows the first; nothing when the port could not be read.
-    world.Listen(3389, 1088);
+    world.ListenAsRemoteDesktop(3389);
     world.registry[kRdpTcpPortPath] = Dword(3390);
     FakeView view;
     RunStartup(platform, view);

@@ -110,6 +110,50 @@ TEST_F(PortChangeTest, RestartThatCannotStartIsReportedAndTheChangeStaysLogged) 
                   L"0x80070002）\r\n");
 }
 
+// What shutdown.exe answers, waited for a few seconds: 0 (the restart scheduled) changes nothing; Windows'
+// refusal, its Win32 code, is a critical box with the system's text saying that the new port takes effect at
+// the next restart, and a log line; no answer within the wait is logged.
+TEST_F(PortChangeTest, ARefusedRestartIsReportedAndOneScheduledChangesNothing) {
+    const std::wstring command = L"C:\\Windows\\system32\\shutdown.exe -r -t 1";
+    const struct {
+        std::optional<uint32_t> exit;
+        std::wstring reason;  // of a refusal
+    } cases[] = {
+        {0u, L""},
+        {1190u, L"已计划关闭系统。（退出代码 1190）"},
+        {1234u, L"退出代码 1234"},  // a code the system has no text for
+        {std::nullopt, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exit.value_or(0xFFFFFFFFu));
+        world = OrdinaryMachine();
+        world.startExitCode = c.exit;
+        view.log = kStartLog;
+        Change(L"3390", {6});
+        ASSERT_EQ(world.started.size(), 1u);
+        EXPECT_GT(world.started[0].waitMilliseconds, 0u);
+        EXPECT_LE(world.started[0].waitMilliseconds, 10000u) << "a few seconds";
+        const std::wstring changed = kStartLog + SuccessLines(L"3390");
+        if (c.exit == 0u) {
+            EXPECT_EQ(view.log, changed);
+            EXPECT_EQ(world.messages.size(), 2u) << "the question and the notice only";
+        } else if (!c.exit) {
+            EXPECT_EQ(view.log, changed + L"未能确认重启：" + command +
+                                    L" 在 5 秒内没有结束；如果计算机没有重启，请手动重启，新端口在重启后生效\r\n");
+            EXPECT_EQ(world.messages.size(), 2u);
+        } else {
+            EXPECT_EQ(view.log, changed + L"重启失败：Windows 拒绝了重启命令 " + command + L"，" + c.reason +
+                                    L"，新端口在计算机下次重启后生效\r\n");
+            ASSERT_EQ(world.messages.size(), 3u);
+            EXPECT_EQ(world.messages[2].style, 16);
+            EXPECT_EQ(world.messages[2].title, L"错误");
+            EXPECT_EQ(world.messages[2].prompt, L"Windows 拒绝了重启命令：\r\n" + command + L"\r\n原因：" + c.reason +
+                                                    L"\r\n\r\n远程端口已修改，新端口在计算机下次重启后生效。计算机现在"
+                                                    L"可能不会重启，请稍后手动重启。");
+        }
+    }
+}
+
 // Runs 修改 with `text` on a fresh machine and checks that it was refused with `prompt`: a critical box,
 // Text2 back to 10010, the log untouched, and nothing asked of the registry.
 void ExpectRefused(const std::wstring& text, const std::wstring& prompt) {

@@ -198,25 +198,6 @@ TEST_F(ReachabilityTest, ThePortRemoteDesktopUsesNowIsNotChecked) {
     EXPECT_EQ(world.messages.size(), 1u) << "only the restart question";
 }
 
-// Changed to 3390 without a restart: the registry says 3390, Remote Desktop still listens on 3389, and
-// going back to 3389 must not call Remote Desktop's own listener a conflict.
-TEST_F(ReachabilityTest, RemoteDesktopsOwnListenerIsNoConflict) {
-    ChangedBefore(L"3390");
-    world.serviceProcesses[L"TermService"] = 1088;
-    world.Listen(3389, 1088, L"svchost.exe");
-    Change(L"3389", {kNo});
-    EXPECT_TRUE(Questions().empty());
-    EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
-
-    // Another program on the same port beside it still is one.
-    ChangedBefore(L"3390");
-    world.Listen(3389, 4321, L"nginx.exe");
-    world.messages.clear();
-    Change(L"3389", {kNo});
-    ASSERT_EQ(Questions().size(), 1u);
-    EXPECT_NE(Questions()[0].find(L"程序 nginx.exe（进程 ID 4321）"), std::wstring::npos);
-}
-
 // A bind also fails while a connection (outgoing, or in TIME_WAIT) uses the port; none survives the
 // restart, so only a listener makes the port taken. A stopped TermService (process 0) owns no listener.
 TEST_F(ReachabilityTest, AFailedBindWithoutAListenerIsNoWarningButInconclusive) {

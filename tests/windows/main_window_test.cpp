@@ -128,8 +128,7 @@ TEST_F(MainWindowTest, ALabelGrowsToATextThatDoesNotFit) {
 TEST(MainWindowStartUp, APendingChangeIsSaidOnceTheWindowShows) {
     ProgramWindows program([](korvane::testing::FakeWorld& world) {
         world.registry[kRdpTcpPortPath] = korvane::testing::Dword(3390);
-        world.serviceProcesses[L"TermService"] = 1088;
-        world.Listen(3389, 1088);
+        world.ListenAsRemoteDesktop(3389);
     });
     EXPECT_EQ(TextOf(program.Control(kIdRizhi)),
               expected::kStartLog + L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效\r\n");

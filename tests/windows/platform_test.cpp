@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/dynamic_range_win32.h"
 #include "platform/win32/firewall_win32.h"
 #include "platform/win32/port_use_win32.h"
+#include "platform/win32/responsive_wait.h"
 #include "platform/win32/scoped.h"
 #include "platform/win32/system_info_win32.h"
 #include "platform/win32/system_library.h"
@@ -212,6 +214,86 @@ TEST(SystemTest, VersionServicesAndSystemFolderFunctions) {
     EXPECT_EQ(_wcsnicmp(path, system, wcslen(system)), 0);
     EXPECT_EQ(SystemFunction(L"iphlpapi.dll", "NoSuchFunction"), nullptr);
     EXPECT_EQ(SystemFunction(L"korvane-no-such.dll", "Anything"), nullptr);
+}
+
+// The window's thread waits (for WMI, for shutdown.exe) without freezing: its messages are handled
+// meanwhile, the main window disabled and given back; a wait ends when its handle is signalled, at its limit,
+// or at WM_QUIT, which is posted again for the program's loop.
+TEST(ResponsiveWaitTest, MessagesHandledOwnerDisabledAndEveryWayAWaitEnds) {
+    struct Seen {
+        HANDLE handled;
+        bool ownerEnabled = true;
+    };
+    static Seen seen;
+    seen = {CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message != WM_APP) return DefWindowProcW(window, message, wParam, lParam);
+        seen.ownerEnabled = IsWindowEnabled(window);
+        SetEvent(seen.handled);
+        return 0;
+    };
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"KorvaneWaitTest";
+    ASSERT_NE(RegisterClassW(&windowClass), 0);
+    const HWND owner = CreateWindowExW(0, L"KorvaneWaitTest", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                       nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(owner, nullptr);
+
+    PostMessageW(owner, WM_APP, 0, 0);
+    EXPECT_TRUE(WaitKeepingWindowsPainted(owner, seen.handled, 5000)) << "the message was never handled";
+    EXPECT_FALSE(seen.ownerEnabled) << "the main window took input during the wait";
+    EXPECT_TRUE(IsWindowEnabled(owner));
+
+    ResetEvent(seen.handled);
+    EXPECT_FALSE(WaitKeepingWindowsPainted(owner, seen.handled, 50));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+
+    const ULONGLONG start = GetTickCount64();
+    PostQuitMessage(7);
+    EXPECT_FALSE(WaitKeepingWindowsPainted(owner, seen.handled, 20000));
+    EXPECT_LT(GetTickCount64() - start, 10000u) << "the wait went on past WM_QUIT";
+    MSG quit = {};
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "WM_QUIT not posted again";
+    EXPECT_EQ(quit.wParam, 7u);
+
+    DestroyWindow(owner);
+    CloseHandle(seen.handled);
+}
+
+// A query still running when its wait ends: the wait ends with a timeout, the range untouched, and the query
+// finishes later on its own thread. One that answers in time is taken, and knows its deadline.
+TEST(DynamicRangeTest, AQueryOutlivingItsWaitTimesOutAndOneInTimeIsTaken) {
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                 finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DynamicPortRange range{1, 1};
+    Status status = DynamicRangeOnItsOwnThread(
+        100, nullptr,
+        [=](uint64_t, DynamicPortRange& answer) {
+            WaitForSingleObject(release, 20000);
+            answer = {10000, 1000};
+            SetEvent(finished);
+            return Status::Ok();
+        },
+        range);
+    EXPECT_EQ(status.code, static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_TIMEOUT)));
+    EXPECT_EQ(range.start, 1);
+    SetEvent(release);
+    EXPECT_EQ(WaitForSingleObject(finished, 20000), WAIT_OBJECT_0) << "the query never finished";
+
+    const ULONGLONG asked = GetTickCount64();
+    status = DynamicRangeOnItsOwnThread(
+        5000, nullptr,
+        [asked](uint64_t deadline, DynamicPortRange& answer) {
+            answer = {10000, 1000};
+            return deadline >= asked + 5000 ? Status::Ok() : Status::Failure(1, L"deadline");
+        },
+        range);
+    EXPECT_TRUE(status.ok);
+    EXPECT_EQ(range.start, 10000);
+    EXPECT_EQ(range.count, 1000u);
+    CloseHandle(release);
+    CloseHandle(finished);
 }
 
 }  // namespace

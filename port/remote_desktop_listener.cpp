@@ -1,0 +1,52 @@
+#include "port/remote_desktop_listener.h"
+
+#include <algorithm>
+
+#include "port/firewall_rules.h"
+
+namespace korvane {
+
+namespace {
+
+// Service names, and the kernel's "System", are compared without regard to case, as Windows does.
+bool SameName(const std::wstring& a, const wchar_t* b) {
+    const std::wstring other(b);
+    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    return a.size() == other.size() &&
+           std::equal(a.begin(), a.end(), other.begin(), [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+}
+
+}  // namespace
+
+bool IsRemoteDesktopListener(const TcpListener& listener) {
+    return SameName(listener.owner, kRemoteDesktopService);
+}
+
+bool IsKernelListener(const TcpListener& listener) {
+    return SameName(listener.owner, kKernelOwner);
+}
+
+bool RemoteDesktopListensInKernel(WindowsVersion version) {
+    return RemoteDesktopListenerProgram(version).applicationName == kKernelOwner;
+}
+
+std::vector<uint16_t> RemoteDesktopListenerPorts(Platform& platform) {
+    // Where the service does not run, nothing listens for it; the listener table need not be read.
+    uint32_t service = 0;
+    if (!platform.ServiceProcess(kRemoteDesktopService, service) || service == 0) return {};
+    std::vector<TcpListener> listeners;
+    if (!platform.ListTcpListeners(listeners)) return {};
+    std::vector<uint16_t> ports;  // IPv4 and IPv6 listeners share a port: each once
+    for (const TcpListener& listener : listeners) {
+        if (IsRemoteDesktopListener(listener) && std::find(ports.begin(), ports.end(), listener.port) == ports.end())
+            ports.push_back(listener.port);
+    }
+    return ports;
+}
+
+bool IsCurrentRemoteDesktopPort(const std::vector<uint16_t>& listening, uint32_t configured, uint16_t port) {
+    if (!listening.empty()) return std::find(listening.begin(), listening.end(), port) != listening.end();
+    return configured == port;
+}
+
+}  // namespace korvane

@@ -1,0 +1,36 @@
+// Which of the machine's TCP listeners is Remote Desktop's own, told by the service Windows names as each
+// one's owner rather than by its process: the Remote Desktop service shares its svchost process with other
+// services on Windows 7 to Server 2016, and on later Windows with 3.5 GB of memory or less, so a listener in
+// that process may well be another service's.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace korvane {
+
+// Whether Windows names the Remote Desktop service as the listener's owner. An owner Windows does not name
+// proves nothing: such a listener counts as another program's.
+bool IsRemoteDesktopListener(const TcpListener& listener);
+
+// Whether Windows names the kernel as the listener's owner.
+bool IsKernelListener(const TcpListener& listener);
+
+// Windows 7 and Server 2008 R2 run Remote Desktop's listener in the kernel, as their firewall rules show, and
+// the kernel owns other listeners too (IIS, WinRM, file sharing): there a kernel listener may or may not be
+// Remote Desktop's, and none is known to be.
+bool RemoteDesktopListensInKernel(WindowsVersion version);
+
+// The ports Remote Desktop's own listener listens on now, each once; empty when that cannot be told: its
+// service does not run, the listener table cannot be read, or Windows names no listener as its own (the
+// kernel's on Windows 7, Remote Desktop turned off).
+std::vector<uint16_t> RemoteDesktopListenerPorts(Platform& platform);
+
+// Whether `port` is the one Remote Desktop uses now: a port its own listener listens on (`listening`), where
+// that is known; otherwise the configured RDP-Tcp port (`configured`, 0 when it could not be read). While a
+// change waits for the restart the two differ: the listener is still on the old port.
+bool IsCurrentRemoteDesktopPort(const std::vector<uint16_t>& listening, uint32_t configured, uint16_t port);
+
+}  // namespace korvane

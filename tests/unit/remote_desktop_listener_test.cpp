@@ -1,0 +1,153 @@
+// Remote Desktop's own listener, told by the service Windows names as its owner: which listener on the new
+// port is a conflict, what the pending-port line at start-up names, and which port counts as the one Remote
+// Desktop uses now (and so is not checked again).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "port/pending_port.h"
+#include "tests/unit/change_fixture.h"
+
+namespace korvane::testing {
+namespace {
+
+constexpr int kNo = 7;
+
+class ListenerOwnerTest : public ChangeTest {
+protected:
+    std::vector<std::wstring> Questions() const {
+        std::vector<std::wstring> questions;
+        for (const auto& message : world.messages) {
+            if (message.title == L"警告") questions.push_back(message.prompt);
+        }
+        return questions;
+    }
+    long Checked(const std::wstring& port) const {
+        return std::count(world.calls.begin(), world.calls.end(), L"check port " + port);
+    }
+};
+
+// Remote Desktop listens on 3389 in svchost.exe (process 1088), which it may share with other services; the
+// administrator enters 3390, which something listens on.
+TEST_F(ListenerOwnerTest, OnlyTheListenerWindowsNamesAsRemoteDesktopsIsNoConflict) {
+    const struct {
+        const char* name;
+        void (*arrange)(FakeWorld&);
+        std::wstring said;  // in the one question; empty: no question
+    } cases[] = {
+        {"another service in Remote Desktop's shared process",
+         [](FakeWorld& w) { w.Listen(3390, 1088, L"svchost.exe", L"W3SVC"); },
+         L"新端口 3390 已被程序 svchost.exe（W3SVC，进程 ID 1088）占用"},
+        {"Remote Desktop's process, the owner not named",
+         [](FakeWorld& w) { w.Listen(3390, 1088, L"svchost.exe"); },
+         L"新端口 3390 已被程序 svchost.exe（进程 ID 1088）占用"},
+        {"named as Remote Desktop's, its process not known (any case)",
+         [](FakeWorld& w) {
+             w.serviceProcesses.clear();
+             w.Listen(3390, 1088, L"svchost.exe", L"termservice");
+         },
+         L""},
+        {"Remote Desktop's on IPv4, another program on IPv6",
+         [](FakeWorld& w) {
+             w.serviceProcesses.clear();
+             w.Listen(3390, 1088, L"svchost.exe", L"TermService");
+             w.Listen(3390, 4321, L"nginx.exe", L"nginx.exe");
+         },
+         L"新端口 3390 已被程序 nginx.exe（进程 ID 4321）占用"},
+        {"the kernel, on Windows 10", [](FakeWorld& w) { w.Listen(3390, 4, L"System", L"System"); },
+         L"新端口 3390 已被程序 System（进程 ID 4）占用"},
+        // Windows 7 runs Remote Desktop's listener in the kernel too: it may be its own, or not.
+        {"the kernel, on Windows 7",
+         [](FakeWorld& w) {
+             w.version = {6, 1};
+             w.Listen(3390, 4, L"System", L"System");
+         },
+         L"新端口 3390 正被系统内核（System）监听。在这个版本的 Windows 上，远程桌面也在系统内核中监听：这可能就是"
+         L"远程桌面自己，也可能是 IIS、WinRM 等其他服务，无法分辨。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world = OrdinaryMachine();
+        world.ListenAsRemoteDesktop(3389);
+        c.arrange(world);
+        view.log = kStartLog;
+        Change(L"3390", {kNo, kNo});
+        const auto questions = Questions();
+        if (c.said.empty()) {
+            EXPECT_TRUE(questions.empty());
+            EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
+            continue;
+        }
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_EQ(questions[0].rfind(c.said, 0), 0u) << questions[0].size();
+        EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389)) << "No writes nothing";
+    }
+}
+
+// At start-up the line names only the ports of Remote Desktop's own listener, and only when it is told.
+TEST_F(ListenerOwnerTest, ThePendingPortLineNamesOnlyRemoteDesktopsOwnListener) {
+    const struct {
+        const char* name;
+        void (*arrange)(FakeWorld&);
+        std::wstring configured;
+        std::optional<std::wstring> line;
+    } cases[] = {
+        {"waiting for the restart, another service of its process beside it",
+         [](FakeWorld& w) {
+             w.ListenAsRemoteDesktop(3389);
+             w.Listen(8080, 1088, L"svchost.exe", L"W3SVC");
+         },
+         L"3390", L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效"},
+        {"only another service of its process listens",
+         [](FakeWorld& w) {
+             w.serviceProcesses[L"TermService"] = 1088;
+             w.Listen(8080, 1088, L"svchost.exe", L"W3SVC");
+         },
+         L"3389", std::nullopt},
+        {"Windows 7's kernel listener",
+         [](FakeWorld& w) {
+             w.version = {6, 1};
+             w.serviceProcesses[L"TermService"] = 1088;
+             w.Listen(3389, 4, L"System", L"System");
+         },
+         L"3390", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world = FakeWorld();
+        c.arrange(world);
+        EXPECT_EQ(PendingPortLine(platform, c.configured), c.line);
+    }
+}
+
+// The port Remote Desktop uses now is neither bound nor checked against the dynamic range: the port its own
+// listener is on, where Windows names it; else the configured one. Here the dynamic range starts at 10000, so
+// that 10010 checked brings a warning.
+TEST_F(ListenerOwnerTest, TheCurrentPortIsTheListenersWhereItIsKnown) {
+    const struct {
+        const char* name;
+        uint32_t configured;
+        bool listenerKnown;  // on 3389
+        std::wstring entered;
+        bool checked;
+    } cases[] = {
+        {"the pending port entered again", 10010, true, L"10010", true},
+        {"back to the port it still listens on", 10010, true, L"3389", false},
+        {"listener not known: the configured port", 10010, false, L"10010", false},
+        {"listener not known: another port", 10010, false, L"3389", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world = OrdinaryMachine();
+        ChangedBefore(std::to_wstring(c.configured));
+        world.dynamicRange = DynamicPortRange{10000, 1000};
+        if (c.listenerKnown) world.ListenAsRemoteDesktop(3389);
+        view.log = kStartLog;
+        Change(c.entered, {kNo, kNo});
+        EXPECT_EQ(Checked(c.entered), c.checked ? 1 : 0);
+        EXPECT_EQ(Questions().size(), c.checked && c.entered == L"10010" ? 1u : 0u);
+    }
+}
+
+}  // namespace
+}  // namespace korvane::testing
