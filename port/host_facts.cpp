@@ -29,6 +29,26 @@ std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& produ
     return {};
 }
 
+std::wstring CloudInboundRulesPlace(const std::wstring& cloud) {
+    // Alibaba's and Tencent's lightweight servers (轻量应用服务器) have a 防火墙 page instead of security groups;
+    // their firmware cannot be told from that of the ordinary instances.
+    const struct {
+        const wchar_t* cloud;
+        const wchar_t* place;
+    } kPlaces[] = {
+        {L"阿里云", L"阿里云控制台的安全组入方向规则（轻量应用服务器为“防火墙”页）"},
+        {L"腾讯云", L"腾讯云控制台的安全组入站规则（轻量应用服务器为“防火墙”页）"},
+        {L"华为云", L"华为云控制台的安全组入方向规则"},
+        {L"AWS", L"AWS 控制台的安全组入站规则"},
+        {L"Azure", L"Azure 门户中网络安全组（NSG）的入站安全规则"},
+        {L"Google Cloud", L"Google Cloud 控制台的 VPC 防火墙规则"},
+    };
+    for (const auto& known : kPlaces) {
+        if (cloud == known.cloud) return known.place;
+    }
+    return {};
+}
+
 bool InDynamicRange(uint16_t port, const DynamicPortRange& range) {
     return range.count > 0 && port >= range.start && static_cast<uint32_t>(port) < uint32_t{range.start} + range.count;
 }

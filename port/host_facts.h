@@ -44,6 +44,10 @@ bool IsHomeEdition(const std::wstring& editionId);
 std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& product, const std::wstring& assetTag,
                      const std::vector<uint8_t>& systemUuid);
 
+// Where in that cloud's console the administrator lets TCP traffic in to the machine, in the cloud's own
+// words ("阿里云控制台的安全组入方向规则"); empty for a cloud not known.
+std::wstring CloudInboundRulesPlace(const std::wstring& cloud);
+
 // Where Windows hands out ports to outgoing connections unless told otherwise (since Vista).
 constexpr DynamicPortRange kDefaultDynamicRange = {49152, 16384};
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/failure_text.h"
+#include "port/change_report.h"
 #include "port/firewall_rules.h"
 #include "port/port_settings.h"
 #include "port/port_text.h"
@@ -102,10 +103,12 @@ void OfferRestart(Platform& platform, MainView& view) {
     // Windows refused: the administrator, told the restart comes at once, must not wait for one that never does.
     const std::wstring code = L"退出代码 " + std::to_wstring(exit.code);
     const std::wstring reason = exit.codeText.empty() ? code : exit.codeText + L"（" + code + L"）";
-    AppendLogLine(view, L"重启失败：Windows 拒绝了重启命令 " + command + L"，" + reason + L"，新端口在计算机下次重启后生效");
-    platform.ShowMessage(L"Windows 拒绝了重启命令：\r\n" + command + L"\r\n原因：" + reason +
-                             L"\r\n\r\n远程端口已修改，新端口在计算机下次重启后生效。计算机现在可能不会重启，请稍后手动重启。",
-                         kMessageCritical, kErrorTitle);
+    AppendLogLine(view,
+                  L"重启失败：Windows 拒绝了重启命令 " + command + L"，" + reason + L"，新端口在计算机下次重启后生效");
+    platform.ShowMessage(
+        L"Windows 拒绝了重启命令：\r\n" + command + L"\r\n原因：" + reason +
+            L"\r\n\r\n远程端口已修改，新端口在计算机下次重启后生效。计算机现在可能不会重启，请稍后手动重启。",
+        kMessageCritical, kErrorTitle);
 }
 
 }  // namespace
@@ -132,28 +135,33 @@ void RunPortChange(Platform& platform, MainView& view) {
                                    static_cast<uint16_t>(std::stoul(number)));
     Status firewallStatus;
     std::unique_ptr<FirewallPolicy> firewall = platform.CreateFirewallPolicy(firewallStatus);
+    // A firewall whose policy object fails for another reason than its service being down cannot take the
+    // rules: that is said as the failure it is, before any question, and nothing is written.
+    if (!firewall && !IsFirewallServiceDown(firewallStatus.code)) {
+        return ReportFailedChange(platform, view, L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）", firewallStatus);
+    }
     // The scope of the new rules comes from the rules that admit Remote Desktop on the port the registry gives
     // it now (3389 when the value is missing, as Remote Desktop itself assumes).
     const uint32_t configured = settings.PreviousListenerPort();
     const uint16_t configuredPort = configured == 0 || configured > 65535 ? 3389 : static_cast<uint16_t>(configured);
     const ReachabilityFindings findings =
         CheckReachability(platform, *shell, firewall.get(), firewallStatus, number, isCurrentPort, configuredPort);
+    // Everything found, in one warning; with nothing found, the checks that could not be made are only logged.
+    if (!findings.findings.empty()) {
+        const ChangeReport report = ReportOf(number, findings.findings, findings.uncheckedLines);
+        if (platform.ShowMessage(report.prompt, kReportStyle, kReportTitle) != kAnswerYes) {
+            AppendLogLine(view, report.cancelledLine);
+            return;
+        }
+    }
     for (const std::wstring& line : findings.uncheckedLines) AppendLogLine(view, line);
     for (const std::wstring& line : findings.noteLines) AppendLogLine(view, line);
-    for (const ReachabilityRisk& risk : findings.risks) {
-        if (platform.ShowMessage(risk.question, kRiskQuestionStyle, kRiskTitle) == kAnswerYes) continue;
-        AppendLogLine(view, risk.cancelledLine);
-        return;
-    }
 
     // The firewall rules come first and the registry values after them, the firewall entry last: a failure
     // anywhere takes back only rules and rewrites of existing values, never a value that has to be deleted.
     // With the firewall service down there are no rules to make, and the administrator chose to go on.
     std::unique_ptr<FirewallRulesChange> rules;
     if (!findings.firewallUnavailable) {
-        if (!firewall) {
-            return ReportFailedChange(platform, view, L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）", firewallStatus);
-        }
         rules = std::make_unique<FirewallRulesChange>(*firewall, findings.rules);
         status = rules->Apply();
         if (!status) {

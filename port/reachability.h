@@ -15,14 +15,18 @@
 
 namespace korvane {
 
-// One condition found, put to the administrator as a Yes/No question with No the default.
-struct ReachabilityRisk {
-    std::wstring question;
-    std::wstring cancelledLine;  // the log line when the answer is No
+// One condition found before the first write, for the one warning that lists them all.
+struct Finding {
+    // What it is about, for telling related findings apart: a Home edition is the reason Remote Desktop is off;
+    // a port Windows reserves is the reason it may be taken.
+    enum class Kind { Edition, RemoteDesktopOff, PortTaken, PortReserved, DynamicRange, Firewall, Cloud };
+    Kind kind;
+    std::wstring text;   // what was found and what to do, in one or two short sentences
+    std::wstring brief;  // a few words for the log line when the change is cancelled
 };
 
 struct ReachabilityFindings {
-    std::vector<ReachabilityRisk> risks;       // in the order they are asked
+    std::vector<Finding> findings;             // in the order of the checks
     std::vector<std::wstring> uncheckedLines;  // log lines naming the checks that could not be made
     std::vector<std::wstring> noteLines;       // log lines of what was found but needs no question
     // The firewall rules that open the new port, in the scopes of the rules that admit Remote Desktop now.
@@ -32,16 +36,17 @@ struct ReachabilityFindings {
     std::wstring noRuleLine;
 };
 
-// Title, buttons and icon of the questions.
-inline const std::wstring kRiskTitle = L"警告";
-constexpr int kRiskQuestionStyle = kMessageYesNo | kMessageWarning | kMessageSecondButtonDefault;
+// The answers of the firewall's objects while the Windows Firewall service is stopped or disabled: a finding,
+// not a failure.
+bool IsFirewallServiceDown(uint32_t code);
 
 // Checks, in this order, the edition and whether Remote Desktop is turned on (through `shell`), the port
 // (unless Remote Desktop uses it now) and the dynamic range, the firewall (whether it answers, its local
 // policy, whether it is turned on, its block rules, and the rules that admit Remote Desktop on
 // `configuredPort`, the port the registry gives it now), and last whether the machine is a cloud's. A port
 // counts as taken only when a program listens on it: connections that merely use it end with the restart.
-// `firewall` is null when the policy object could not be created, `firewallStatus` saying why. `port` is the
+// `firewall` is null when the policy object could not be created because the firewall service is down,
+// `firewallStatus` saying which. `port` is the
 // port's plain decimal text, from 1 to 65535.
 ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall,
                                        const Status& firewallStatus, const std::wstring& port, bool isCurrentPort,
