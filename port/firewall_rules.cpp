@@ -130,7 +130,7 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Firewall
 
 }  // namespace
 
-std::wstring ProfileNames(int profiles) {
+std::wstring ProfileNames(int profiles, const std::wstring& suffix) {
     std::wstring names;
     const struct {
         int bit;
@@ -139,7 +139,7 @@ std::wstring ProfileNames(int profiles) {
     for (const auto& profile : kProfiles) {
         if (!(profiles & profile.bit)) continue;
         if (!names.empty()) names += L"、";
-        names += profile.name;
+        names += profile.name + suffix;
     }
     return names;
 }

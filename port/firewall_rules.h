@@ -22,8 +22,9 @@ constexpr int kUdp = 17;
 constexpr int kAnyProtocol = 256;
 constexpr int kAllProfiles = 0x7FFFFFFF;
 
-// "域、专用、公用" for the profiles set in a NET_FW_PROFILE_TYPE2 mask.
-std::wstring ProfileNames(int profiles);
+// "域、专用、公用" for the profiles set in a NET_FW_PROFILE_TYPE2 mask, each followed by `suffix` (with "网络":
+// "专用网络、公用网络", as Windows Firewall names its networks).
+std::wstring ProfileNames(int profiles, const std::wstring& suffix = L"");
 
 // The program and service a rule must name to match Remote Desktop's listener.
 struct ListenerProgram {

@@ -28,17 +28,7 @@ std::wstring ReadText(ScriptShell& shell, const std::wstring& path) {
 
 // "专用网络、公用网络", as Windows Firewall names its networks.
 std::wstring NetworkNames(int profiles) {
-    std::wstring names;
-    const struct {
-        int bit;
-        const wchar_t* name;
-    } kNetworks[] = {{1, L"域网络"}, {2, L"专用网络"}, {4, L"公用网络"}};
-    for (const auto& network : kNetworks) {
-        if (!(profiles & network.bit)) continue;
-        if (!names.empty()) names += L"、";
-        names += network.name;
-    }
-    return names;
+    return ProfileNames(profiles, L"网络");
 }
 
 void CheckEdition(ScriptShell& shell, ReachabilityFindings& findings) {

@@ -41,6 +41,17 @@ protected:
             world.rules[rule.name] = rule;
     }
 
+    // The prompts of the warnings shown, each checked to be Yes/No with the warning icon and No the default.
+    std::vector<std::wstring> Questions() const {
+        std::vector<std::wstring> questions;
+        for (const auto& message : world.messages) {
+            if (message.title != L"警告") continue;
+            EXPECT_EQ(message.style, 4 | 48 | 256) << "Yes/No, warning icon, No the default";
+            questions.push_back(message.prompt);
+        }
+        return questions;
+    }
+
     // Runs 修改 on `port`, answering the message boxes with `answers` (No to the restart question).
     void Change(const std::wstring& port, std::vector<int> answers = {7}) {
         view.newPort = port;

@@ -15,13 +15,6 @@ constexpr int kNo = 7;
 
 class ListenerOwnerTest : public ChangeTest {
 protected:
-    std::vector<std::wstring> Questions() const {
-        std::vector<std::wstring> questions;
-        for (const auto& message : world.messages) {
-            if (message.title == L"警告") questions.push_back(message.prompt);
-        }
-        return questions;
-    }
     long Checked(const std::wstring& port) const {
         return std::count(world.calls.begin(), world.calls.end(), L"check port " + port);
     }
