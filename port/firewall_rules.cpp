@@ -1,5 +1,6 @@
 #include "port/firewall_rules.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <tuple>
 
@@ -16,11 +17,6 @@ std::wstring Trimmed(const std::wstring& text) {
     return text.substr(begin, text.find_last_not_of(L" \t") - begin + 1);
 }
 
-std::wstring Lower(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
 // A port number as the firewall writes it: plain digits, 0 to 65535.
 bool ParsePort(const std::wstring& text, uint32_t& port) {
     if (text.empty() || text.size() > 5) return false;
@@ -33,9 +29,9 @@ bool ParsePort(const std::wstring& text, uint32_t& port) {
 }
 
 bool IsSvchost(const std::wstring& program, const std::wstring& systemDirectory) {
-    const std::wstring name = Lower(program);
-    return name == L"%systemroot%\\system32\\svchost.exe" || name == L"%windir%\\system32\\svchost.exe" ||
-           (!systemDirectory.empty() && name == Lower(systemDirectory) + L"\\svchost.exe");
+    return SameName(program, L"%SystemRoot%\\system32\\svchost.exe") ||
+           SameName(program, L"%windir%\\system32\\svchost.exe") ||
+           (!systemDirectory.empty() && SameName(program, systemDirectory + L"\\svchost.exe"));
 }
 
 bool IsWindows7(WindowsVersion version) {
@@ -130,6 +126,12 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Firewall
 
 }  // namespace
 
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towlower(x) == std::towlower(y);
+           });
+}
+
 std::wstring ProfileNames(int profiles, const std::wstring& suffix) {
     std::wstring names;
     const struct {
@@ -172,11 +174,11 @@ bool PortListCovers(const std::wstring& localPorts, uint16_t port) {
 
 bool AppliesToListener(const FirewallRule& rule, const RemoteDesktopListener& listener) {
     if (!rule.localAppPackageId.empty()) return false;
-    const std::wstring program = Lower(Trimmed(rule.applicationName));
+    const std::wstring program = Trimmed(rule.applicationName);
     const bool programApplies = program.empty() || IsSvchost(program, listener.systemDirectory) ||
-                                (IsWindows7(listener.version) && program == L"system");
-    const std::wstring service = Lower(Trimmed(rule.serviceName));
-    const bool serviceApplies = service.empty() || service == L"*" || service == Lower(kRemoteDesktopService);
+                                (IsWindows7(listener.version) && SameName(program, L"System"));
+    const std::wstring service = Trimmed(rule.serviceName);
+    const bool serviceApplies = service.empty() || service == L"*" || SameName(service, kRemoteDesktopService);
     return programApplies && serviceApplies;
 }
 

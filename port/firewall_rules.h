@@ -22,6 +22,10 @@ constexpr int kUdp = 17;
 constexpr int kAnyProtocol = 256;
 constexpr int kAllProfiles = 0x7FFFFFFF;
 
+// Whether two names of programs, services or listener owners are the same as Windows compares them: without
+// regard to case.
+bool SameName(const std::wstring& a, const std::wstring& b);
+
 // "域、专用、公用" for the profiles set in a NET_FW_PROFILE_TYPE2 mask, each followed by `suffix` (with "网络":
 // "专用网络、公用网络", as Windows Firewall names its networks).
 std::wstring ProfileNames(int profiles, const std::wstring& suffix = L"");

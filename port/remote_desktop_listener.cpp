@@ -6,18 +6,6 @@
 
 namespace korvane {
 
-namespace {
-
-// Service names, and the kernel's "System", are compared without regard to case, as Windows does.
-bool SameName(const std::wstring& a, const wchar_t* b) {
-    const std::wstring other(b);
-    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    return a.size() == other.size() &&
-           std::equal(a.begin(), a.end(), other.begin(), [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
-}
-
-}  // namespace
-
 bool IsRemoteDesktopListener(const TcpListener& listener) {
     return SameName(listener.owner, kRemoteDesktopService);
 }
