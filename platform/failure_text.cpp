@@ -1,6 +1,6 @@
 #include "platform/failure_text.h"
 
-#include <cstdio>
+#include "platform/number_text.h"
 
 namespace korvane {
 
@@ -16,11 +16,7 @@ std::wstring TrimmedEnd(std::wstring text) {
 
 std::wstring DescribeFailure(const Status& status) {
     std::wstring text = TrimmedEnd(status.message);
-    if (status.code != 0) {
-        wchar_t code[32];
-        std::swprintf(code, sizeof code / sizeof code[0], L"（错误代码 0x%08X）", static_cast<unsigned>(status.code));
-        text += code;
-    }
+    if (status.code != 0) text += L"（错误代码 0x" + HexText8(status.code) + L"）";
     return text;
 }
 

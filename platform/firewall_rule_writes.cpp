@@ -1,13 +1,15 @@
 #include "platform/firewall_rule_writes.h"
 
+#include "platform/platform.h"
+
 namespace korvane {
 
 bool ProtocolHasPorts(int protocol) {
-    return protocol == 6 || protocol == 17;
+    return protocol == kTcp || protocol == kUdp;
 }
 
 bool ProtocolHasIcmpTypes(int protocol) {
-    return protocol == 1 || protocol == 58;
+    return protocol == kIcmpV4 || protocol == kIcmpV6;
 }
 
 std::vector<RuleWrite> RuleWriteOrder(int currentProtocol, int newProtocol) {

@@ -54,6 +54,19 @@ public:
 constexpr wchar_t kRemoteDesktopService[] = L"TermService";
 constexpr wchar_t kRemoteDesktopProgram[] = L"%SystemRoot%\\system32\\svchost.exe";
 
+// A rule's protocol, action and direction, in the Windows numbering (NET_FW_IP_PROTOCOL, NET_FW_ACTION,
+// NET_FW_RULE_DIRECTION), and every profile (NET_FW_PROFILE2_ALL).
+constexpr int kIcmpV4 = 1;
+constexpr int kTcp = 6;
+constexpr int kUdp = 17;
+constexpr int kIcmpV6 = 58;
+constexpr int kAnyProtocol = 256;
+constexpr int kActionBlock = 0;
+constexpr int kActionAllow = 1;
+constexpr int kDirectionIn = 1;
+constexpr int kDirectionOut = 2;
+constexpr int kAllProfiles = 0x7FFFFFFF;
+
 // A rule of the Windows Firewall (the firewall's own rule list, read by every Windows since Vista), with
 // every property Windows keeps for it. The values given here are those of the program's own rules:
 // inbound, allow, enabled, for the Remote Desktop service only, and none of the optional settings.
@@ -61,16 +74,16 @@ struct FirewallRule {
     std::wstring name;
     std::wstring description;
     std::wstring grouping;
-    int protocol = 6;         // 6 TCP, 17 UDP, 1 ICMPv4, 58 ICMPv6, 256 any
+    int protocol = kTcp;
     std::wstring localPorts;  // plain decimal, for instance "3390"; only for TCP and UDP
     std::wstring remotePorts = L"*";
     std::wstring icmpTypesAndCodes;  // only for ICMP
     std::wstring localAddresses = L"*";
     std::wstring remoteAddresses = L"*";
-    int direction = 1;  // inbound
-    int action = 1;     // allow
+    int direction = kDirectionIn;
+    int action = kActionAllow;
     bool enabled = true;
-    int profiles = 0x7FFFFFFF;  // all profiles
+    int profiles = kAllProfiles;
     std::wstring applicationName = kRemoteDesktopProgram;
     std::wstring serviceName = kRemoteDesktopService;
     std::wstring interfaceTypes = L"All";

@@ -41,7 +41,7 @@ bool IsWindows7(WindowsVersion version) {
 // An enabled inbound rule with `action` for `protocol` (or for any protocol) whose local ports cover `port`
 // and that applies to Remote Desktop's listener.
 bool Matches(const FirewallRule& rule, int action, int protocol, uint16_t port, const RemoteDesktopListener& listener) {
-    return rule.enabled && rule.direction == 1 && rule.action == action &&
+    return rule.enabled && rule.direction == kDirectionIn && rule.action == action &&
            (rule.protocol == protocol || rule.protocol == kAnyProtocol) && PortListCovers(rule.localPorts, port) &&
            AppliesToListener(rule, listener);
 }
@@ -77,7 +77,7 @@ std::vector<FirewallRule> ListenerScopes(const std::vector<FirewallRule>& rules,
     const ListenerProgram program = RemoteDesktopListenerProgram(listener.version);
     std::vector<FirewallRule> scopes;
     for (const FirewallRule& rule : rules) {
-        if (!Matches(rule, 1, protocol, port, listener)) continue;
+        if (!Matches(rule, kActionAllow, protocol, port, listener)) continue;
         const FirewallRule scope = ScopeOf(rule, program);
         bool known = false;
         for (const FirewallRule& seen : scopes) known = known || ScopeFields(seen) == ScopeFields(scope);
@@ -209,7 +209,7 @@ std::vector<FirewallRule> BlockingRules(const std::vector<FirewallRule>& firewal
                                         int currentProfiles, const RemoteDesktopListener& listener) {
     std::vector<FirewallRule> blocking;
     for (const FirewallRule& rule : firewallRules) {
-        if (!Matches(rule, 0, protocol, port, listener)) continue;
+        if (!Matches(rule, kActionBlock, protocol, port, listener)) continue;
         if (currentProfiles != 0 && !(rule.profiles & currentProfiles)) continue;
         blocking.push_back(rule);
     }

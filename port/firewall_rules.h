@@ -17,11 +17,6 @@ namespace korvane {
 inline const std::wstring kRemoteDesktopGroup = L"@FirewallAPI.dll,-28752";
 inline const std::wstring kOwnRuleGroup = L"Korvane远程端口修改工具";
 
-constexpr int kTcp = 6;
-constexpr int kUdp = 17;
-constexpr int kAnyProtocol = 256;
-constexpr int kAllProfiles = 0x7FFFFFFF;
-
 // Whether two names of programs, services or listener owners are the same as Windows compares them: without
 // regard to case.
 bool SameName(const std::wstring& a, const std::wstring& b);
