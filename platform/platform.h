@@ -9,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/remote_desktop.h"
+
 namespace korvane {
 
 // Outcome of one platform operation. A failure carries the system's code (an HRESULT) and its own
@@ -48,11 +50,6 @@ public:
     virtual Status RegWrite(const std::wstring& path, const std::wstring& value, const std::wstring& type) = 0;
     virtual Status RegDelete(const std::wstring& path) = 0;
 };
-
-// The service Remote Desktop listens in, and the program it runs in; on Windows 7 its listener belongs to
-// the kernel.
-constexpr wchar_t kRemoteDesktopService[] = L"TermService";
-constexpr wchar_t kRemoteDesktopProgram[] = L"%SystemRoot%\\system32\\svchost.exe";
 
 // A rule's protocol, action and direction, in the Windows numbering (NET_FW_IP_PROTOCOL, NET_FW_ACTION,
 // NET_FW_RULE_DIRECTION), and every profile (NET_FW_PROFILE2_ALL).
@@ -148,9 +145,6 @@ struct TcpListener {
     // else a program's file name, or "System" for the kernel's; empty when Windows does not name it.
     std::wstring owner;
 };
-
-// The owner Windows names for a listener of the kernel.
-constexpr wchar_t kKernelOwner[] = L"System";
 
 // The range from which Windows hands out TCP ports to outgoing connections: `count` ports from `start`.
 struct DynamicPortRange {

@@ -2,23 +2,27 @@
 
 #include <algorithm>
 
+#include "platform/number_text.h"
+
 namespace korvane {
 
 namespace {
 
-bool Has(const std::vector<Finding>& findings, Finding::Kind kind) {
+bool Has(const std::vector<Finding>& findings, FindingKind kind) {
     return std::any_of(findings.begin(), findings.end(), [kind](const Finding& f) { return f.kind == kind; });
 }
 
 }  // namespace
 
 std::vector<Finding> MergeRelated(const std::vector<Finding>& findings) {
-    const bool home = Has(findings, Finding::Kind::Edition);
-    const bool reserved = Has(findings, Finding::Kind::PortReserved);
+    const bool home = Has(findings, FindingKind::HomeEdition);
+    const bool reserved = Has(findings, FindingKind::PortReserved);
     std::vector<Finding> merged;
     for (const Finding& finding : findings) {
-        if (home && finding.kind == Finding::Kind::RemoteDesktopOff) continue;
-        if (reserved && finding.kind == Finding::Kind::DynamicRange) continue;
+        const bool off =
+            finding.kind == FindingKind::RemoteDesktopOffHere || finding.kind == FindingKind::RemoteDesktopOffByPolicy;
+        if (home && off) continue;
+        if (reserved && finding.kind == FindingKind::DynamicRange) continue;
         merged.push_back(finding);
     }
     return merged;
@@ -28,17 +32,19 @@ ChangeReport ReportOf(const std::wstring& port, const std::vector<Finding>& find
                       const std::vector<std::wstring>& unchecked) {
     const std::vector<Finding> merged = MergeRelated(findings);
     ChangeReport report;
-    report.prompt = L"修改为端口 " + port + L" 之前，发现以下问题：\r\n";
-    report.cancelledLine = L"修改已取消：";
+    report.prompt = Say(words::kReportHeading, {{L"port", port}}) + L"\r\n";
+    std::wstring briefs;
     for (std::size_t i = 0; i < merged.size(); ++i) {
-        report.prompt += L"\r\n" + std::to_wstring(i + 1) + L"、" + merged[i].text;
-        report.cancelledLine += (i ? L"；" : L"") + merged[i].brief;
+        report.prompt +=
+            L"\r\n" + Say(words::kReportItem, {{L"number", DecimalText(i + 1)}, {L"text", TextOf(merged[i])}});
+        briefs += (i ? Say(words::kCancelledSeparator) : L"") + BriefOf(merged[i]);
     }
     if (!unchecked.empty()) {
-        report.prompt += L"\r\n\r\n以下检查未能完成：";
+        report.prompt += L"\r\n\r\n" + Say(words::kReportUnchecked);
         for (const std::wstring& line : unchecked) report.prompt += L"\r\n" + line;
     }
-    report.prompt += L"\r\n\r\n仍要修改吗？选择“是”继续修改；选择“否”取消，不做任何更改。";
+    report.prompt += L"\r\n\r\n" + Say(words::kReportQuestion);
+    report.cancelledLine = Say(words::kCancelled, {{L"findings", briefs}});
     return report;
 }
 

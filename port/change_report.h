@@ -9,8 +9,7 @@
 
 namespace korvane {
 
-// Title, buttons and icon of the warning: Yes/No, No the default.
-inline const std::wstring kReportTitle = L"警告";
+// Buttons and icon of the warning: Yes/No, No the default.
 constexpr int kReportStyle = kMessageYesNo | kMessageWarning | kMessageSecondButtonDefault;
 
 struct ChangeReport {

@@ -14,19 +14,6 @@
 
 namespace korvane {
 
-// The two fDenyTSConnections values: the machine's own, and Group Policy's, which decides when present.
-inline const std::wstring kDenyConnectionsPath =
-    L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\fDenyTSConnections";
-inline const std::wstring kDenyConnectionsPolicyPath =
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Windows NT\\Terminal Services\\fDenyTSConnections";
-inline const std::wstring kEditionIdPath =
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\EditionID";
-// What the firmware told Windows at boot (SMBIOS system manufacturer and product name).
-inline const std::wstring kSystemManufacturerPath =
-    L"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\BIOS\\SystemManufacturer";
-inline const std::wstring kSystemProductPath =
-    L"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\BIOS\\SystemProductName";
-
 enum class RemoteDesktopSwitch { On, OffHere, OffByPolicy };
 
 // Group Policy's value decides when present (1 denies, 0 allows); otherwise the machine's own (1 denies).

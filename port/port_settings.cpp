@@ -1,36 +1,109 @@
 #include "port/port_settings.h"
 
 #include "platform/failure_text.h"
-#include "port/port_text.h"
+#include "platform/number_text.h"
+#include "port/port_number.h"
+#include "port/sentences.h"
 
 namespace korvane {
 
-std::wstring DwordToText(uint32_t value) {
-    return std::to_wstring(value);
-}
-
 namespace {
 
-Status ReadPortValue(ScriptShell& shell, const std::wstring& path, std::wstring& text) {
+Status ReadPortValue(ScriptShell& shell, const std::wstring& path, uint32_t& number) {
     RegValue value;
     Status status = shell.RegRead(path, value);
     if (!status) return status;
-    if (value.kind != RegValue::Kind::Number) {
-        return Status::Failure(0, L"注册表值 " + path + L" 不是 DWORD 数值。");
-    }
-    text = DwordToText(value.number);
+    if (value.kind != RegValue::Kind::Number) return Status::Failure(0, Say(words::kNotADword, {{L"path", path}}));
+    number = value.number;
     return Status::Ok();
 }
+
+// One registry value of the change: written as given, put back as found.
+class RegistryWrite final : public UndoableStep {
+public:
+    RegistryWrite(ScriptShell& shell, std::wstring setting, std::wstring path, const wchar_t* type, std::wstring value)
+        : shell_(shell), setting_(std::move(setting)), path_(std::move(path)), type_(type), value_(std::move(value)) {}
+
+    // What the value holds now; a value that holds neither a DWORD nor a string could not be put back.
+    Status ReadPrevious(std::wstring& failedStep) {
+        Status status = shell_.RegRead(path_, previous_);
+        existed_ = static_cast<bool>(status);
+        if (!status && status.code != kNotFound) {
+            failedStep = Say(words::kReadPrevious, {{L"setting", setting_}, {L"path", path_}});
+            return status;
+        }
+        if (existed_ && previous_.kind == RegValue::Kind::Other) {
+            failedStep = Say(words::kReadPrevious, {{L"setting", setting_}, {L"path", path_}});
+            return Status::Failure(0, Say(words::kPreviousUnrestorable));
+        }
+        return Status::Ok();
+    }
+
+    uint32_t PreviousNumber() const {
+        return existed_ && previous_.kind == RegValue::Kind::Number ? previous_.number : 0;
+    }
+
+    Status Apply(std::wstring& failedStep) override {
+        const Status status = shell_.RegWrite(path_, value_, type_);
+        if (!status) {
+            failedStep = Say(words::kWriteSetting, {{L"setting", setting_}, {L"path", path_}});
+            return status;
+        }
+        written_ = true;
+        return status;
+    }
+
+    bool Changed() const override { return written_; }
+
+    std::wstring Undo() override {
+        if (!written_) return {};
+        written_ = false;
+        const Status status = Restore();
+        if (status) return {};
+        return Say(words::kSettingNotRestored, {{L"setting", Describe()}, {L"reason", DescribeFailure(status)}});
+    }
+
+private:
+    Status Restore() {
+        if (!existed_) return shell_.RegDelete(path_);
+        if (previous_.kind == RegValue::Kind::Text) return shell_.RegWrite(path_, previous_.text, L"REG_SZ");
+        // The script shell object takes a DWORD as signed text: values above 2^31-1 go back as negative numbers.
+        return shell_.RegWrite(path_, DecimalText(static_cast<int32_t>(previous_.number)), L"REG_DWORD");
+    }
+
+    // "Tds 端口（path）现为 3390，原为 3389".
+    std::wstring Describe() const {
+        const auto quoted = [](const std::wstring& text) { return Say(words::kQuoted, {{L"text", text}}); };
+        std::wstring before = Say(words::kValueAbsent);
+        if (existed_) {
+            before = previous_.kind == RegValue::Kind::Text ? quoted(previous_.text) : DecimalText(previous_.number);
+        }
+        const std::wstring now = type_ == std::wstring(L"REG_SZ")
+                                     ? quoted(value_)
+                                     : DecimalText(DecimalValue(value_, kHighestPort).value_or(0));
+        return Say(words::kSettingNowAndBefore,
+                   {{L"setting", setting_}, {L"path", path_}, {L"now", now}, {L"before", before}});
+    }
+
+    ScriptShell& shell_;
+    std::wstring setting_;
+    std::wstring path_;
+    const wchar_t* type_;
+    std::wstring value_;
+    bool existed_ = false;
+    RegValue previous_;
+    bool written_ = false;
+};
 
 }  // namespace
 
 CurrentPort ReadCurrentPort(ScriptShell& shell) {
     CurrentPort result;
-    result.status = ReadPortValue(shell, kRdpTcpPortPath, result.text);
+    result.status = ReadPortValue(shell, kRdpTcpPortPath, result.number);
     if (result.status) return result;
     // Report why the listener's own value failed: that is the one the administrator needs to fix.
     CurrentPort legacy;
-    legacy.status = ReadPortValue(shell, kTdsPortPath, legacy.text);
+    legacy.status = ReadPortValue(shell, kTdsPortPath, legacy.number);
     if (legacy.status) return legacy;
     return result;
 }
@@ -43,79 +116,23 @@ std::wstring FirewallEntryData(const std::wstring& portText) {
     return portText + L":TCP:*:Enabled:新的远程连接端口";
 }
 
-PortSettingsChange::PortSettingsChange(ScriptShell& shell, const std::wstring& portText) : shell_(shell) {
-    settings_.push_back({L"Tds 端口", kTdsPortPath, L"REG_DWORD", portText, false, {}});
-    settings_.push_back({L"RDP-Tcp 端口", kRdpTcpPortPath, L"REG_DWORD", portText, false, {}});
-    settings_.push_back({L"防火墙例外",
-                         kFirewallListPath + FirewallEntryName(portText),
-                         L"REG_SZ",
-                         FirewallEntryData(portText),
-                         false,
-                         {}});
-}
-
-Status PortSettingsChange::ReadPrevious() {
-    for (Setting& setting : settings_) {
-        Status status = shell_.RegRead(setting.path, setting.previous);
-        setting.existed = static_cast<bool>(status);
-        if (!status && status.code != kNotFound) {
-            failedStep_ = L"读取" + setting.name + L"原值（" + setting.path + L"）";
-            return status;
-        }
-        if (setting.existed && setting.previous.kind == RegValue::Kind::Other) {
-            failedStep_ = L"读取" + setting.name + L"原值（" + setting.path + L"）";
-            return Status::Failure(0, L"该值既不是 DWORD 也不是字符串，修改后将无法恢复原值。");
-        }
+PortSettingsWrites ReadPortSettings(ScriptShell& shell, const std::wstring& portText) {
+    PortSettingsWrites writes;
+    auto tds = std::make_unique<RegistryWrite>(shell, Say(words::kTdsPortName), kTdsPortPath, L"REG_DWORD", portText);
+    auto rdpTcp =
+        std::make_unique<RegistryWrite>(shell, Say(words::kRdpTcpPortName), kRdpTcpPortPath, L"REG_DWORD", portText);
+    auto entry = std::make_unique<RegistryWrite>(shell, Say(words::kFirewallEntryNameOfSetting),
+                                                 kFirewallListPath + FirewallEntryName(portText), L"REG_SZ",
+                                                 FirewallEntryData(portText));
+    for (RegistryWrite* write : {tds.get(), rdpTcp.get(), entry.get()}) {
+        writes.status = write->ReadPrevious(writes.failedStep);
+        if (!writes.status) return writes;
     }
-    return Status::Ok();
-}
-
-uint32_t PortSettingsChange::PreviousListenerPort() const {
-    const Setting& listener = settings_[1];
-    if (!listener.existed || listener.previous.kind != RegValue::Kind::Number) return 0;
-    return listener.previous.number;
-}
-
-Status PortSettingsChange::Write() {
-    for (const Setting& setting : settings_) {
-        Status status = shell_.RegWrite(setting.path, setting.value, setting.type);
-        if (!status) {
-            failedStep_ = L"写入" + setting.name + L"（" + setting.path + L"）";
-            Undo();
-            return status;
-        }
-        ++written_;
-        wroteAnything_ = true;
-    }
-    return Status::Ok();
-}
-
-void PortSettingsChange::Undo() {
-    // Last written first, so that the values go back in the reverse order of the change.
-    while (written_ > 0) {
-        const Setting& setting = settings_[--written_];
-        Status status = Restore(setting);
-        if (!status) notRestored_.push_back(Describe(setting) + L"，恢复失败：" + DescribeFailure(status));
-    }
-}
-
-Status PortSettingsChange::Restore(const Setting& setting) {
-    if (!setting.existed) return shell_.RegDelete(setting.path);
-    if (setting.previous.kind == RegValue::Kind::Text)
-        return shell_.RegWrite(setting.path, setting.previous.text, L"REG_SZ");
-    // The script shell object takes a DWORD as signed text: values above 2^31-1 go back as negative numbers.
-    const int32_t asSigned = static_cast<int32_t>(setting.previous.number);
-    return shell_.RegWrite(setting.path, std::to_wstring(asSigned), L"REG_DWORD");
-}
-
-std::wstring PortSettingsChange::Describe(const Setting& setting) const {
-    std::wstring before = L"不存在";
-    if (setting.existed) {
-        before = setting.previous.kind == RegValue::Kind::Text ? L"“" + setting.previous.text + L"”"
-                                                               : DwordToText(setting.previous.number);
-    }
-    const std::wstring now = setting.type == L"REG_SZ" ? L"“" + setting.value + L"”" : PortNumberText(setting.value);
-    return setting.name + L"（" + setting.path + L"）现为 " + now + L"，原为 " + before;
+    writes.previousListenerPort = rdpTcp->PreviousNumber();
+    writes.steps.push_back(std::move(tds));
+    writes.steps.push_back(std::move(rdpTcp));
+    writes.steps.push_back(std::move(entry));
+    return writes;
 }
 
 }  // namespace korvane

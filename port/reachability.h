@@ -8,22 +8,14 @@
 // and where no rule admits Remote Desktop today, the new port would be open to everyone.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "port/sentences.h"
 
 namespace korvane {
-
-// One condition found before the first write, for the one warning that lists them all.
-struct Finding {
-    // What it is about, for telling related findings apart: a Home edition is the reason Remote Desktop is off;
-    // a port Windows reserves is the reason it may be taken.
-    enum class Kind { Edition, RemoteDesktopOff, PortTaken, PortReserved, DynamicRange, Firewall, Cloud };
-    Kind kind;
-    std::wstring text;   // what was found and what to do, in one or two short sentences
-    std::wstring brief;  // a few words for the log line when the change is cancelled
-};
 
 struct ReachabilityFindings {
     std::vector<Finding> findings;             // in the order of the checks
@@ -46,10 +38,9 @@ bool IsFirewallServiceDown(uint32_t code);
 // `configuredPort`, the port the registry gives it now), and last whether the machine is a cloud's. A port
 // counts as taken only when a program listens on it: connections that merely use it end with the restart.
 // `firewall` is null when the policy object could not be created because the firewall service is down,
-// `firewallStatus` saying which. `port` is the
-// port's plain decimal text, from 1 to 65535.
+// `firewallStatus` saying which.
 ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall,
-                                       const Status& firewallStatus, const std::wstring& port, bool isCurrentPort,
+                                       const Status& firewallStatus, uint16_t port, bool isCurrentPort,
                                        uint16_t configuredPort);
 
 }  // namespace korvane

@@ -1,10 +1,15 @@
 #include "port/remote_desktop_listener.h"
 
 #include <algorithm>
-
-#include "port/firewall_rules.h"
+#include <cwctype>
 
 namespace korvane {
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towlower(x) == std::towlower(y);
+           });
+}
 
 bool IsRemoteDesktopListener(const TcpListener& listener) {
     return SameName(listener.owner, kRemoteDesktopService);
@@ -14,8 +19,8 @@ bool IsKernelListener(const TcpListener& listener) {
     return SameName(listener.owner, kKernelOwner);
 }
 
-bool RemoteDesktopListensInKernel(WindowsVersion version) {
-    return RemoteDesktopListenerProgram(version).applicationName == kKernelOwner;
+bool ListensInKernel(WindowsVersion version) {
+    return version.major == 6 && version.minor <= 1;
 }
 
 std::vector<uint16_t> RemoteDesktopListenerPorts(Platform& platform) {
@@ -32,7 +37,7 @@ std::vector<uint16_t> RemoteDesktopListenerPorts(Platform& platform) {
     return ports;
 }
 
-bool IsCurrentRemoteDesktopPort(const std::vector<uint16_t>& listening, uint32_t configured, uint16_t port) {
+bool IsCurrentRemoteDesktopPort(const std::vector<uint16_t>& listening, uint32_t configured, uint32_t port) {
     if (!listening.empty()) return std::find(listening.begin(), listening.end(), port) != listening.end();
     return configured == port;
 }

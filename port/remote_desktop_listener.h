@@ -5,11 +5,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace korvane {
+
+// Whether two names of programs, services or listener owners are the same as Windows compares them: without
+// regard to case.
+bool SameName(const std::wstring& a, const std::wstring& b);
 
 // Whether Windows names the Remote Desktop service as the listener's owner. An owner Windows does not name
 // proves nothing: such a listener counts as another program's.
@@ -18,10 +23,11 @@ bool IsRemoteDesktopListener(const TcpListener& listener);
 // Whether Windows names the kernel as the listener's owner.
 bool IsKernelListener(const TcpListener& listener);
 
-// Windows 7 and Server 2008 R2 run Remote Desktop's listener in the kernel, as their firewall rules show, and
-// the kernel owns other listeners too (IIS, WinRM, file sharing): there a kernel listener may or may not be
-// Remote Desktop's, and none is known to be.
-bool RemoteDesktopListensInKernel(WindowsVersion version);
+// Windows 7 and Server 2008 R2 (6.1) run Remote Desktop's listener in the kernel, as their firewall rules show;
+// from Windows 8 and Server 2012 on it runs in the Remote Desktop service. An unknown version counts as a
+// current one. There the kernel owns other listeners too (IIS, WinRM, file sharing): a kernel listener may or
+// may not be Remote Desktop's, and none is known to be.
+bool ListensInKernel(WindowsVersion version);
 
 // The ports Remote Desktop's own listener listens on now, each once; empty when that cannot be told: its
 // service does not run, the listener table cannot be read, or Windows names no listener as its own (the
@@ -31,6 +37,6 @@ std::vector<uint16_t> RemoteDesktopListenerPorts(Platform& platform);
 // Whether `port` is the one Remote Desktop uses now: a port its own listener listens on (`listening`), where
 // that is known; otherwise the configured RDP-Tcp port (`configured`, 0 when it could not be read). While a
 // change waits for the restart the two differ: the listener is still on the old port.
-bool IsCurrentRemoteDesktopPort(const std::vector<uint16_t>& listening, uint32_t configured, uint16_t port);
+bool IsCurrentRemoteDesktopPort(const std::vector<uint16_t>& listening, uint32_t configured, uint32_t port);
 
 }  // namespace korvane

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "port/port_change.h"
+#include "port/startup.h"
 #include "ui/app_identity.h"
 #include "ui/application_win32.h"
 #include "ui/control_ids.h"
 #include "ui/dpi_win32.h"
 #include "ui/layout.h"
 #include "ui/new_port_field_win32.h"
-#include "ui/startup.h"
 
 namespace korvane {
 
@@ -75,7 +75,7 @@ bool MainWindow::Create() {
         DestroyMenu(menuBar);
         return false;
     }
-    RunStartup(platform_, *this);
+    configuredPort_ = RunStartup(platform_, *this);
     return true;
 }
 
@@ -96,7 +96,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         case kShownMessage:
-            ReportPendingPort(platform_, *this, ControlText(kIdText1));
+            ReportPendingPort(platform_, *this, configuredPort_);
             return 0;
         default:
             return Default(message, wParam, lParam);

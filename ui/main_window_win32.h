@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
+
 #include "platform/platform.h"
 #include "platform/win32/scoped.h"
 #include "port/main_view.h"
@@ -45,6 +48,8 @@ private:
     GdiObject<HFONT> smallFont_;
     GdiObject<HFONT> defaultFont_;
     HWND focusBeforeDeactivation_ = nullptr;
+    // The port Remote Desktop is configured for, as start-up read it.
+    std::optional<uint32_t> configuredPort_;
 };
 
 }  // namespace korvane

@@ -1,6 +1,6 @@
 #include "ui/new_port_field.h"
 
-#include "port/port_text.h"
+#include "port/port_number.h"
 
 namespace korvane {
 

@@ -11,7 +11,7 @@
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
 #include "port/host_facts.h"
-#include "port/pending_port.h"
+#include "port/startup.h"
 #include "port/reachability.h"
 #include "port/remote_desktop_listener.h"
 
@@ -59,17 +59,17 @@ int wmain() {
         {"5 registry values (switch, policy, edition, firmware)",
          [&] {
              RegValue value;
-             for (const auto* path : {&kDenyConnectionsPath, &kDenyConnectionsPolicyPath, &kEditionIdPath,
-                                      &kSystemManufacturerPath, &kSystemProductPath})
-                 shell->RegRead(*path, value);
+             for (const wchar_t* path : {kDenyConnectionsPath, kDenyConnectionsPolicyPath, kEditionIdPath,
+                                       kSystemManufacturerPath, kSystemProductPath})
+                 shell->RegRead(path, value);
          }},
         {"all checks of 修改",
          [&] {
              auto firewall = platform.CreateFirewallPolicy(status);
-             CheckReachability(platform, *shell, firewall.get(), status, std::to_wstring(port), false, 3389);
+             CheckReachability(platform, *shell, firewall.get(), status, port, false, 3389);
          }},
         {"Remote Desktop's listener ports (each 修改, start-up)", [&] { RemoteDesktopListenerPorts(platform); }},
-        {"start-up's pending port", [&] { PendingPortLine(platform, L"3389"); }},
+        {"start-up's pending port", [&] { PendingPortLine(platform, 3389); }},
     };
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);

@@ -122,7 +122,7 @@ void Type(const std::wstring& text) {
 TEST(Demo, ChangeFrom3389To3390AsAPersonWould) {
     SetDword(kRdpTcpPortPath, 3389);
     SetDword(kTdsPortPath, 3389);
-    DeleteKey(kFirewallListPath.substr(0, kFirewallListPath.size() - 1));
+    DeleteKey(std::wstring(kFirewallListPath).substr(0, std::size(kFirewallListPath) - 2));
     stand_in::ResetToOrdinaryMachine();
     const std::wstring port = std::to_wstring(FreePort(3390));
     ShowSettings("修改前 / before:", port);

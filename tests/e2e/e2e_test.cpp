@@ -25,7 +25,7 @@ namespace {
 using korvane::FirewallRule;
 using namespace korvane;
 
-const std::wstring kListKey = kFirewallListPath.substr(0, kFirewallListPath.size() - 1);
+const std::wstring kListKey = std::wstring(kFirewallListPath).substr(0, std::size(kFirewallListPath) - 2);
 const wchar_t* const kShutdownRecord = L"C:\\shutdown-record.txt";
 const wchar_t* const kPlantedMark = L"C:\\planted-dll-ran.txt";
 
@@ -155,7 +155,7 @@ TEST_F(ProgramTest, ChangeWritesValuesAndRulesAndRestartsThroughTheSystemsShutdo
     EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_EQ(ReadDword(kTdsPortPath), port);
     EXPECT_EQ(ReadDword(kRdpTcpPortPath), port);
-    EXPECT_EQ(ReadString(kFirewallListPath + L"0" + P + L":TCP"), L"0" + P + L":TCP:*:Enabled:新的远程连接端口");
+    EXPECT_EQ(ReadString(std::wstring(kFirewallListPath) + L"0" + P + L":TCP"), L"0" + P + L":TCP:*:Enabled:新的远程连接端口");
     EXPECT_EQ(OurRules(), (std::vector<FirewallRule>{OurRule(L"TCP", P), OurRule(L"UDP", P)}));
     EXPECT_EQ(program.Text(kIdRizhi), expected::kStartLog + kRangeNotToldLine + expected::SuccessLines(L"0" + P));
 

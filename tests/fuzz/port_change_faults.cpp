@@ -14,9 +14,10 @@
 #include <cstdint>
 #include <iterator>
 
-#include "port/firewall_rules.h"
 #include "port/port_change.h"
+#include "port/port_number.h"
 #include "port/port_settings.h"
+#include "port/rule_plan.h"
 #include "tests/fuzz/reference.h"
 #include "tests/shared/expected_texts.h"
 #include "tests/shared/ordinary_machine.h"
@@ -52,7 +53,7 @@ const std::wstring kPieces[] = {L"0"s,    L"1"s,  L"3389"s, L"65535"s, L"65536"s
 const StoredValue kPreviousValues[] = {Dword(3389), Dword(0xFFFFFFFFu), Sz(L"3389")};
 
 std::vector<FirewallRule> OpenToAll(const FakeWorld& world, const std::wstring& text) {
-    return FirewallRulesFor(text, 3389, {}, {world.version, L"C:\\Windows\\system32"}).rules;
+    return FirewallRulesFor(ParseNewPort(text).number, 3389, {}, {world.version, L"C:\\Windows\\system32"}).rules;
 }
 
 // What a successful change to `text` leaves: the two port values and the legacy firewall entry written,
@@ -62,7 +63,7 @@ void ApplySuccessfulChange(FakeWorld& world, const std::wstring& text) {
     const StoredValue port = Dword(fuzz::ReferencePort(text));
     world.registry[kTdsPortPath] = port;
     world.registry[kRdpTcpPortPath] = port;
-    world.registry[kFirewallListPath + FirewallEntryName(text)] = Sz(FirewallEntryData(text));
+    world.registry[std::wstring(kFirewallListPath) + FirewallEntryName(text)] = Sz(FirewallEntryData(text));
     for (const FirewallRule& rule : OpenToAll(world, text)) world.rules[rule.name] = rule;
 }
 
@@ -192,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (which < std::size(kPreviousValues)) before.registry[path] = kPreviousValues[which];
     }
     if (choices.Next(2)) {  // the new port was opened before, by hand or by an earlier run
-        before.registry[kFirewallListPath + FirewallEntryName(text)] = Sz(L"旧的例外");
+        before.registry[std::wstring(kFirewallListPath) + FirewallEntryName(text)] = Sz(L"旧的例外");
         FirewallRule rule = OpenToAll(before, text).front();
         rule.description = L"旧的规则";
         before.rules[rule.name] = rule;

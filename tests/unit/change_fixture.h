@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "port/firewall_rules.h"
+#include "port/rule_plan.h"
 #include "port/port_change.h"
 #include "port/port_settings.h"
 #include "tests/shared/expected_texts.h"
@@ -37,7 +37,8 @@ protected:
         world.registry[kTdsPortPath] = Dword(static_cast<uint32_t>(std::stoul(port)));
         world.registry[kRdpTcpPortPath] = Dword(static_cast<uint32_t>(std::stoul(port)));
         const RemoteDesktopListener listener{world.version, platform.SystemDirectory()};
-        for (const FirewallRule& rule : FirewallRulesFor(port, 3389, world.windowsRules, listener).rules)
+        for (const FirewallRule& rule :
+             FirewallRulesFor(static_cast<uint16_t>(std::stoul(port)), 3389, world.windowsRules, listener).rules)
             world.rules[rule.name] = rule;
     }
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/firewall_rule_writes.h"
-#include "port/firewall_rules.h"
+#include "port/rule_plan.h"
 #include "port/port_change.h"
 #include "port/port_settings.h"
 #include "tests/unit/change_fixture.h"
@@ -200,7 +200,7 @@ TEST(FirewallRulesFor, EachRuleThatAdmitsTheListenerNowGivesItsScope) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const FirewallRulesPlan plan =
-            FirewallRulesFor(L"0" + std::to_wstring(c.current + 1), c.current, c.rules, kWindows10);
+            FirewallRulesFor(static_cast<uint16_t>(c.current + 1), c.current, c.rules, kWindows10);
         EXPECT_EQ(ScopesOf(plan.rules), c.expected);
         EXPECT_EQ(plan.rules.size(), c.expected.size()) << "no two rules of one name";
         EXPECT_EQ(plan.openToEveryone, c.openToEveryone);
@@ -218,7 +218,7 @@ TEST(FirewallRulesFor, TheWholeScopeIsCopiedAndScopesAlikeButOneSettingGetANumbe
     narrow.remoteUserAuthorizedList = L"O:LSD:(A;;CC;;;S-1-5-21-1-2-3-1001)";
     narrow.remoteMachineAuthorizedList = L"O:LSD:(A;;CC;;;S-1-5-21-1-2-3-2001)";
     narrow.secureFlags = 1;
-    FirewallRulesPlan plan = FirewallRulesFor(L"3390", 3389, {narrow}, kWindows10);
+    FirewallRulesPlan plan = FirewallRulesFor(3390, 3389, {narrow}, kWindows10);
     ASSERT_EQ(plan.rules.size(), 2u);
     const FirewallRule& tcp = plan.rules[0];
     EXPECT_EQ(tcp.name, L"远程桌面端口 3390 (TCP)");
@@ -238,14 +238,14 @@ TEST(FirewallRulesFor, TheWholeScopeIsCopiedAndScopesAlikeButOneSettingGetANumbe
 
     FirewallRule other = narrow;
     other.localAddresses = L"192.168.1.11";
-    plan = FirewallRulesFor(L"3390", 3389, {narrow, other}, kWindows10);
+    plan = FirewallRulesFor(3390, 3389, {narrow, other}, kWindows10);
     EXPECT_EQ(ScopesOf(plan.rules),
               (Scopes{{L"远程桌面端口 3390 (TCP, 专用)", {2, L"10.0.0.0/8"}},
                       {L"远程桌面端口 3390 (TCP, 专用, 10.0.0.0/8, " + kSvchost + L")", {2, L"10.0.0.0/8"}},
                       {L"远程桌面端口 3390 (UDP, 专用)", {2, L"10.0.0.0/8"}},
                       {L"远程桌面端口 3390 (UDP, 专用, 10.0.0.0/8, " + kSvchost + L")", {2, L"10.0.0.0/8"}}}));
     EXPECT_EQ(plan.rules[1].localAddresses, L"192.168.1.11");
-    plan = FirewallRulesFor(L"3390", 3389,
+    plan = FirewallRulesFor(3390, 3389,
                             {narrow, other,
                              [&] {
                                  FirewallRule third = narrow;
@@ -418,7 +418,7 @@ TEST_F(FirewallRulesTest, AFailedRegistryWriteTakesBackRulesAddedAndRewritten) {
     handMade.name = L"远程桌面端口 3390 (UDP)";
     handMade.remoteAddresses = L"192.0.2.1";
     world.rules[handMade.name] = handMade;
-    world.failing.insert(L"regwrite " + kRdpTcpPortPath);
+    world.failing.insert(L"regwrite " + std::wstring(kRdpTcpPortPath));
     const auto before = world.registry;
     Change(L"3390");
     EXPECT_EQ(world.registry, before);

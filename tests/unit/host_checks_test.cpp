@@ -5,9 +5,8 @@
 
 #include "platform/smbios.h"
 #include "port/host_facts.h"
-#include "port/pending_port.h"
+#include "port/startup.h"
 #include "tests/unit/change_fixture.h"
-#include "ui/startup.h"
 
 namespace korvane::testing {
 namespace {
@@ -180,30 +179,29 @@ TEST_F(HostChecksTest, AnOrdinaryMachineOrUnreadableValuesAskNothing) {
 TEST(PendingPort, ListeningPendingAndUnreadable) {
     FakeWorld world;
     FakePlatform platform(world);
-    EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt) << "the service does not run";
+    EXPECT_EQ(PendingPortLine(platform, 3390), std::nullopt) << "the service does not run";
 
     world.ListenAsRemoteDesktop(3389);
     world.ListenAsRemoteDesktop(3389);  // IPv6 beside IPv4
     world.Listen(3390, 4321);           // another program's
-    EXPECT_EQ(PendingPortLine(platform, L"3390"),
+    EXPECT_EQ(PendingPortLine(platform, 3390),
               L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效");
-    EXPECT_EQ(PendingPortLine(platform, L"3389"), std::nullopt) << "listening where configured";
+    EXPECT_EQ(PendingPortLine(platform, 3389), std::nullopt) << "listening where configured";
 
     world.failListeners = true;
-    EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt);
+    EXPECT_EQ(PendingPortLine(platform, 3390), std::nullopt);
     world.failListeners = false;
     world.listeners.clear();
-    EXPECT_EQ(PendingPortLine(platform, L"3390"), std::nullopt) << "listening nowhere (turned off)";
+    EXPECT_EQ(PendingPortLine(platform, 3390), std::nullopt) << "listening nowhere (turned off)";
 
     // At start-up the line follows the first; nothing when the port could not be read.
     world.ListenAsRemoteDesktop(3389);
     world.registry[kRdpTcpPortPath] = Dword(3390);
     FakeView view;
-    RunStartup(platform, view);
-    ReportPendingPort(platform, view, view.currentPort);
+    ReportPendingPort(platform, view, RunStartup(platform, view));
     EXPECT_EQ(view.log, kStartLog + L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效\r\n");
     view.log = kStartLog;
-    ReportPendingPort(platform, view, L"");
+    ReportPendingPort(platform, view, std::nullopt);
     EXPECT_EQ(view.log, kStartLog);
 }
 

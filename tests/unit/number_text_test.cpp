@@ -8,17 +8,12 @@
 namespace korvane {
 namespace {
 
-TEST(NumberText, DecimalAtTheEdgesOfItsRange) {
+TEST(NumberText, SignedDecimalAtTheEdgesOfItsRange) {
     const struct {
         int64_t value;
         const wchar_t* text;
     } cases[] = {
-        {0, L"0"},
-        {7, L"7"},
         {10, L"10"},
-        {3389, L"3389"},
-        {65535, L"65535"},
-        {4294967295LL, L"4294967295"},
         {-1, L"-1"},
         {-2147483648LL, L"-2147483648"},
         {std::numeric_limits<int64_t>::min(), L"-9223372036854775808"},

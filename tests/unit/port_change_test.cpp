@@ -6,7 +6,7 @@
 
 #include "port/port_change.h"
 #include "port/port_settings.h"
-#include "port/port_text.h"
+#include "port/port_number.h"
 #include "tests/unit/change_fixture.h"
 
 namespace korvane::testing {
@@ -38,7 +38,7 @@ std::map<std::wstring, FirewallRule> OpenRules(const std::wstring& port) {
 }
 
 std::wstring EntryPath(const std::wstring& port) {
-    return kFirewallListPath + port + L":TCP";
+    return std::wstring(kFirewallListPath) + port + L":TCP";
 }
 
 class PortChangeTest : public ChangeTest {
@@ -60,8 +60,8 @@ TEST_F(PortChangeTest, ChangeAnsweredNoWritesAllThreeValuesAddsTheRuleAndLogsFou
     };
     EXPECT_EQ(world.registry, expected);
     const std::vector<std::wstring> writes = {
-        L"regwrite " + kTdsPortPath + L"=3390 REG_DWORD",
-        L"regwrite " + kRdpTcpPortPath + L"=3390 REG_DWORD",
+        L"regwrite " + std::wstring(kTdsPortPath) + L"=3390 REG_DWORD",
+        L"regwrite " + std::wstring(kRdpTcpPortPath) + L"=3390 REG_DWORD",
         L"regwrite " + EntryPath(L"3390") + L"=3390:TCP:*:Enabled:新的远程连接端口 REG_SZ",
     };
     std::vector<std::wstring> actualWrites;
@@ -71,7 +71,7 @@ TEST_F(PortChangeTest, ChangeAnsweredNoWritesAllThreeValuesAddsTheRuleAndLogsFou
 
     EXPECT_EQ(world.rules, OpenRules(L"3390"));
     EXPECT_LT(std::find(world.calls.begin(), world.calls.end(), L"ensure rule 远程桌面端口 3390 (UDP)"),
-              std::find(world.calls.begin(), world.calls.end(), L"regwrite " + kTdsPortPath + L"=3390 REG_DWORD"))
+              std::find(world.calls.begin(), world.calls.end(), L"regwrite " + std::wstring(kTdsPortPath) + L"=3390 REG_DWORD"))
         << "the rules come before the registry";
 
     EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3390"));
@@ -230,10 +230,10 @@ TEST_F(PortChangeTest, MissingScriptShellObjectIsReportedAndNothingHappens) {
 }
 
 TEST_F(PortChangeTest, PreviousValueThatCannotBeReadStopsTheChangeBeforeAnyWrite) {
-    world.failing.insert(L"regread " + kRdpTcpPortPath);
+    world.failing.insert(L"regread " + std::wstring(kRdpTcpPortPath));
     Change(L"3390");
     EXPECT_FALSE(AnythingWritten());
-    EXPECT_EQ(view.log, kStartLog + L"修改失败：读取RDP-Tcp 端口原值（" + kRdpTcpPortPath +
+    EXPECT_EQ(view.log, kStartLog + L"修改失败：读取RDP-Tcp 端口原值（" + std::wstring(kRdpTcpPortPath) +
                             L"），拒绝访问。（错误代码 0x80070005）\r\n");
 }
 
@@ -279,9 +279,9 @@ const wchar_t* const kDenied = L"拒绝访问。（错误代码 0x80070005）";
 const wchar_t* const kNothingWritten = L"没有写入任何设置，远程桌面端口和防火墙设置均未改变。";
 const wchar_t* const kAllPutBack = L"已写入的设置均已恢复原样，远程桌面端口和防火墙设置均未改变。";
 const FailingStep kFailingSteps[] = {
-    {"TdsWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + kTdsPortPath); }, L"写入Tds 端口", kDenied,
+    {"TdsWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + std::wstring(kTdsPortPath)); }, L"写入Tds 端口", kDenied,
      kAllPutBack},
-    {"RdpTcpWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + kRdpTcpPortPath); }, L"写入RDP-Tcp 端口",
+    {"RdpTcpWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + std::wstring(kRdpTcpPortPath)); }, L"写入RDP-Tcp 端口",
      kDenied, kAllPutBack},
     {"EntryWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + EntryPath(L"3390")); }, L"写入防火墙例外",
      kDenied, kAllPutBack},
@@ -296,14 +296,14 @@ INSTANTIATE_TEST_SUITE_P(EachStep, FailedStepTest, ::testing::ValuesIn(kFailingS
 TEST_F(PortChangeTest, WhatCouldNotBePutBackIsNamedWithItsStateInBothMessageAndLog) {
     world.failing.insert(L"regwrite " + EntryPath(L"3390"));
     // The RDP-Tcp port goes back fine; the Tds port cannot be written again once changed.
-    world.failing.insert(L"regdelete " + kTdsPortPath);
+    world.failing.insert(L"regdelete " + std::wstring(kTdsPortPath));
     world.registry.erase(kTdsPortPath);
     Change(L"3390");
 
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
     EXPECT_EQ(world.registry[kTdsPortPath], Dword(3390)) << "left changed, and said so";
     const std::wstring left =
-        L"Tds 端口（" + kTdsPortPath + L"）现为 3390，原为 不存在，恢复失败：拒绝访问。（错误代码 0x80070005）";
+        L"Tds 端口（" + std::wstring(kTdsPortPath) + L"）现为 3390，原为 不存在，恢复失败：拒绝访问。（错误代码 0x80070005）";
     const std::wstring& prompt = world.messages.at(0).prompt;
     EXPECT_NE(prompt.find(L"以下设置未能恢复原样，请手工检查：\r\n" + left), std::wstring::npos) << prompt;
     EXPECT_NE(view.log.find(L"\r\n未能恢复：" + left + L"\r\n"), std::wstring::npos) << view.log;
@@ -314,14 +314,21 @@ TEST(PortText, OnlyPlainAsciiDigitRunsArePorts) {
     EXPECT_TRUE(IsPlainDigits(L"03389"));
     EXPECT_FALSE(IsPlainDigits(L""));
     EXPECT_FALSE(IsPlainDigits(L"３"));
-    EXPECT_FALSE(IsAboveHighestPort(L"65535"));
-    EXPECT_FALSE(IsAboveHighestPort(L"0000065535"));
-    EXPECT_TRUE(IsAboveHighestPort(L"65536"));
-    EXPECT_TRUE(IsAboveHighestPort(L"100000"));
-    EXPECT_TRUE(IsAboveHighestPort(L"99999"));
-    EXPECT_TRUE(IsZeroPort(L"000"));
-    EXPECT_FALSE(IsZeroPort(L"010"));
-    EXPECT_EQ(PortNumberText(L"00010"), L"10");
+    using Verdict = NewPort::Verdict;
+    const struct {
+        const wchar_t* text;
+        Verdict verdict;
+        uint16_t number;
+    } cases[] = {
+        {L"65535", Verdict::Port, 65535},      {L"0000065535", Verdict::Port, 65535}, {L"65536", Verdict::AboveHighest, 0},
+        {L"100000", Verdict::AboveHighest, 0}, {L"99999", Verdict::AboveHighest, 0}, {L"000", Verdict::NotAPort, 0},
+        {L"010", Verdict::Port, 10},           {L"00010", Verdict::Port, 10},
+    };
+    for (const auto& c : cases) {
+        const NewPort port = ParseNewPort(c.text);
+        EXPECT_EQ(port.verdict, c.verdict) << c.text;
+        EXPECT_EQ(port.number, c.number) << c.text;
+    }
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_F(ReachabilityTest, YesWithTheFirewallServiceDownWritesTheValuesWithoutARul
     Change(L"3390", {kYes, kNo});
     EXPECT_EQ(world.registry[kTdsPortPath], Dword(3390));
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
-    EXPECT_EQ(world.registry[kFirewallListPath + L"3390:TCP"], Sz(L"3390:TCP:*:Enabled:新的远程连接端口"));
+    EXPECT_EQ(world.registry[std::wstring(kFirewallListPath) + L"3390:TCP"], Sz(L"3390:TCP:*:Enabled:新的远程连接端口"));
     EXPECT_TRUE(world.rules.empty());
     std::wstring lines = SuccessLines(L"3390");
     lines.replace(

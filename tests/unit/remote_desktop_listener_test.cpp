@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "port/pending_port.h"
+#include "port/startup.h"
 #include "tests/unit/change_fixture.h"
 
 namespace korvane::testing {
@@ -81,7 +81,7 @@ TEST_F(ListenerOwnerTest, ThePendingPortLineNamesOnlyRemoteDesktopsOwnListener) 
     const struct {
         const char* name;
         void (*arrange)(FakeWorld&);
-        std::wstring configured;
+        uint32_t configured;
         std::optional<std::wstring> line;
     } cases[] = {
         {"waiting for the restart, another service of its process beside it",
@@ -89,20 +89,20 @@ TEST_F(ListenerOwnerTest, ThePendingPortLineNamesOnlyRemoteDesktopsOwnListener) 
              w.ListenAsRemoteDesktop(3389);
              w.Listen(8080, 1088, L"svchost.exe", L"W3SVC");
          },
-         L"3390", L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效"},
+         3390, L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效"},
         {"only another service of its process listens",
          [](FakeWorld& w) {
              w.serviceProcesses[L"TermService"] = 1088;
              w.Listen(8080, 1088, L"svchost.exe", L"W3SVC");
          },
-         L"3389", std::nullopt},
+         3389, std::nullopt},
         {"Windows 7's kernel listener",
          [](FakeWorld& w) {
              w.version = {6, 1};
              w.serviceProcesses[L"TermService"] = 1088;
              w.Listen(3389, 4, L"System", L"System");
          },
-         L"3390", std::nullopt},
+         3390, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -2,10 +2,11 @@
 // for a machine whose listener port can be read and for each way reading it can fail.
 #include <gtest/gtest.h>
 
+#include "platform/number_text.h"
 #include "port/port_settings.h"
+#include "port/startup.h"
 #include "tests/shared/expected_texts.h"
 #include "tests/unit/fakes.h"
-#include "ui/startup.h"
 
 namespace korvane::testing {
 namespace {
@@ -28,7 +29,7 @@ TEST_F(StartupTest, ShowsListenerPortProposesDefaultAndLogsOneLine) {
     EXPECT_FALSE(view.currentPortEnabled);
     EXPECT_EQ(view.newPort, L"10010");
     EXPECT_EQ(view.log, kDefaultLine);
-    const std::vector<std::wstring> expected = {L"create shell", L"regread " + kRdpTcpPortPath};
+    const std::vector<std::wstring> expected = {L"create shell", L"regread " + std::wstring(kRdpTcpPortPath)};
     EXPECT_EQ(world.calls, expected);
     EXPECT_EQ(world.shellsAlive, 0) << "the script shell object is released at the end of the run";
 }
@@ -45,14 +46,14 @@ TEST_F(StartupTest, FallsBackToTheLegacyCopyOnlyWhenTheListenerValueCannotBeRead
     RunStartup(platform, view);
     EXPECT_EQ(view.currentPort, L"3391");
     EXPECT_EQ(view.log, kDefaultLine);
-    const std::vector<std::wstring> expected = {L"create shell", L"regread " + kRdpTcpPortPath,
-                                                L"regread " + kTdsPortPath};
+    const std::vector<std::wstring> expected = {L"create shell", L"regread " + std::wstring(kRdpTcpPortPath),
+                                                L"regread " + std::wstring(kTdsPortPath)};
     EXPECT_EQ(world.calls, expected);
 
     FakeWorld denied;
     denied.registry[kRdpTcpPortPath] = Dword(3390);
     denied.registry[kTdsPortPath] = Dword(3389);
-    denied.failing.insert(L"regread " + kRdpTcpPortPath);
+    denied.failing.insert(L"regread " + std::wstring(kRdpTcpPortPath));
     FakePlatform deniedPlatform(denied);
     FakeView deniedView;
     RunStartup(deniedPlatform, deniedView);
@@ -72,7 +73,7 @@ TEST_F(StartupTest, ListenerValueOfTheWrongTypeIsNotShownAsAPort) {
     RunStartup(platform, view);
     EXPECT_EQ(view.currentPort, L"");
     EXPECT_EQ(view.log,
-              kDefaultLine + L"无法读取当前远程端口：注册表值 " + kRdpTcpPortPath + L" 不是 DWORD 数值。\r\n");
+              kDefaultLine + L"无法读取当前远程端口：注册表值 " + std::wstring(kRdpTcpPortPath) + L" 不是 DWORD 数值。\r\n");
 }
 
 TEST_F(StartupTest, MissingScriptShellObjectStillOpensTheWindowAndSaysWhy) {
@@ -94,13 +95,13 @@ TEST_F(StartupTest, AppendsAfterWhateverTheLogAlreadyHolds) {
     EXPECT_EQ(view.log, L"earlier\r\n" + kDefaultLine);
 }
 
-TEST(DwordToText, IsPlainUnsignedDecimal) {
-    EXPECT_EQ(DwordToText(0), L"0");
-    EXPECT_EQ(DwordToText(3389), L"3389");
-    EXPECT_EQ(DwordToText(65535), L"65535");
+TEST(DwordText, IsPlainUnsignedDecimal) {
+    EXPECT_EQ(DecimalText(0), L"0");
+    EXPECT_EQ(DecimalText(3389), L"3389");
+    EXPECT_EQ(DecimalText(65535), L"65535");
     // regread hands large DWORDs over as negative numbers; the text is still the unsigned value.
-    EXPECT_EQ(DwordToText(0xFFFFFFFFu), L"4294967295");
-    EXPECT_EQ(DwordToText(0x80000000u), L"2147483648");
+    EXPECT_EQ(DecimalText(0xFFFFFFFFu), L"4294967295");
+    EXPECT_EQ(DecimalText(0x80000000u), L"2147483648");
 }
 
 }  // namespace

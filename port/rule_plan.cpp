@@ -1,0 +1,117 @@
+#include "port/rule_plan.h"
+
+#include <tuple>
+
+#include "platform/number_text.h"
+#include "port/sentences.h"
+
+namespace korvane {
+
+namespace {
+
+// The part of a rule that says who may connect through it, and to which program.
+template <typename Rule>
+auto ScopeFields(Rule& r) {
+    return std::tie(r.profiles, r.localAddresses, r.remoteAddresses, r.remotePorts, r.interfaceTypes, r.interfaces,
+                    r.edgeTraversalOptions, r.localUserAuthorizedList, r.remoteUserAuthorizedList,
+                    r.remoteMachineAuthorizedList, r.secureFlags, r.applicationName, r.serviceName);
+}
+
+bool IsBlank(const std::wstring& text) {
+    return text.find_first_not_of(L" \t") == std::wstring::npos;
+}
+
+// A rule holding only the scope of `admitting`; a text the rule leaves empty means "any" to the firewall and is
+// written out as such. A rule for any program gets the listener's own program and service.
+FirewallRule ScopeOf(const FirewallRule& admitting, const ListenerProgram& listenerProgram) {
+    FirewallRule scope;
+    ScopeFields(scope) = ScopeFields(admitting);
+    for (std::wstring* any : {&scope.localAddresses, &scope.remoteAddresses, &scope.remotePorts}) {
+        if (IsBlank(*any)) *any = L"*";
+    }
+    if (scope.interfaceTypes.empty()) scope.interfaceTypes = L"All";
+    if (scope.applicationName.empty()) {
+        scope.applicationName = listenerProgram.applicationName;
+        scope.serviceName = listenerProgram.serviceName;
+    }
+    return scope;
+}
+
+// The scopes of the rules that admit Remote Desktop's listener on `port` for `protocol` now, each once, in
+// the order of the rules.
+std::vector<FirewallRule> ListenerScopes(const std::vector<FirewallRule>& rules, int protocol, uint16_t port,
+                                         const RemoteDesktopListener& listener) {
+    const ListenerProgram program = RemoteDesktopListenerProgram(listener.version);
+    std::vector<FirewallRule> scopes;
+    for (const FirewallRule& rule : rules) {
+        if (!Concerns(rule, kActionAllow, protocol, port, listener)) continue;
+        const FirewallRule scope = ScopeOf(rule, program);
+        bool known = false;
+        for (const FirewallRule& seen : scopes) known = known || ScopeFields(seen) == ScopeFields(scope);
+        if (!known) scopes.push_back(scope);
+    }
+    return scopes;
+}
+
+void AddRules(const std::wstring& port, int protocol, const std::vector<FirewallRule>& scopes,
+              std::vector<FirewallRule>& rules) {
+    const std::size_t first = rules.size();
+    for (const FirewallRule& scope : scopes) {
+        // Several scopes: each rule is named after the profiles it covers, its addresses too when two scopes
+        // share the profiles, its program when they share those as well, and a number when that is not
+        // enough: a second rule of the same name would replace the first.
+        std::wstring label = protocol == kTcp ? L"TCP" : L"UDP";
+        if (scopes.size() > 1) {
+            label += L", " + ProfileNames(scope.profiles);
+            bool sameProfiles = false, sameAddresses = false;
+            for (std::size_t i = first; i < rules.size(); ++i) {
+                if (rules[i].profiles != scope.profiles) continue;
+                sameProfiles = true;
+                sameAddresses = sameAddresses || rules[i].remoteAddresses == scope.remoteAddresses;
+            }
+            if (sameProfiles) label += L", " + scope.remoteAddresses;
+            if (sameAddresses) label += L", " + scope.applicationName;
+        }
+        std::wstring name = Say(words::kRuleName, {{L"port", port}, {L"label", label}});
+        for (int number = 2;; ++number) {
+            bool taken = false;
+            for (std::size_t i = first; i < rules.size(); ++i) taken = taken || rules[i].name == name;
+            if (!taken) break;
+            name =
+                Say(words::kRuleNameNumbered, {{L"port", port}, {L"label", label}, {L"number", DecimalText(number)}});
+        }
+        FirewallRule rule = scope;
+        rule.name = name;
+        rule.description = Say(words::kRuleDescription);
+        rule.grouping = kOwnRuleGroup;
+        rule.protocol = protocol;
+        rule.localPorts = port;
+        rules.push_back(rule);
+    }
+}
+
+}  // namespace
+
+FirewallRulesPlan FirewallRulesFor(uint16_t port, uint16_t currentPort, const std::vector<FirewallRule>& firewallRules,
+                                   const RemoteDesktopListener& listener) {
+    std::vector<FirewallRule> tcp = ListenerScopes(firewallRules, kTcp, currentPort, listener);
+    std::vector<FirewallRule> udp = ListenerScopes(firewallRules, kUdp, currentPort, listener);
+    FirewallRulesPlan plan;
+    plan.openToEveryone = tcp.empty() && udp.empty();
+    if (tcp.empty()) tcp = udp;
+    if (udp.empty()) udp = tcp;
+    if (tcp.empty()) {
+        FirewallRule everyone;
+        everyone.profiles = kAllProfiles;
+        const ListenerProgram program = RemoteDesktopListenerProgram(listener.version);
+        everyone.applicationName = program.applicationName;
+        everyone.serviceName = program.serviceName;
+        tcp = udp = {everyone};
+    }
+    const std::wstring portText = DecimalText(port);
+    AddRules(portText, kTcp, tcp, plan.rules);
+    AddRules(portText, kUdp, udp, plan.rules);
+    return plan;
+}
+
+}  // namespace korvane

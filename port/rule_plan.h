@@ -1,0 +1,30 @@
+// The program's own firewall rules for a new port, open to exactly whom the rules that admit Remote Desktop
+// today are open to.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/platform.h"
+#include "port/rule_matching.h"
+
+namespace korvane {
+
+// The rules that open a new port, TCP then UDP, and to whom they are open.
+struct FirewallRulesPlan {
+    std::vector<FirewallRule> rules;
+    // No enabled rule admits Remote Desktop on its current port: the rules are open to every profile and
+    // every remote address.
+    bool openToEveryone = false;
+};
+
+// Each new rule copies one distinct scope of the enabled inbound allow rules, of any group, that admit
+// Remote Desktop's listener on `currentPort` today: profiles, local and remote addresses and ports,
+// interfaces and their types, edge traversal, the authorised users and machines, and the program and
+// service where the rule names them (else the listener's own). UDP takes the UDP rules' scopes, and the
+// TCP rules' where there are none, and so the other way round, so that opening a port never widens who may
+// connect.
+FirewallRulesPlan FirewallRulesFor(uint16_t port, uint16_t currentPort, const std::vector<FirewallRule>& firewallRules,
+                                   const RemoteDesktopListener& listener);
+
+}  // namespace korvane
