@@ -13,11 +13,12 @@ bash scripts/build.sh sanitize >/dev/null
 
 out=build/sanitize/fuzz
 found=0
-for target in port_rule_fuzz port_change_faults; do
+for target in port_rule_fuzz port_change_faults firewall_rule_text_fuzz; do
     mkdir -p "$out/$target"
     rm -f "$out/$target"-crash-* "$out/$target"-leak-* "$out/$target"-timeout-*
     extra=()
     [[ $target == port_rule_fuzz ]] && extra=(-dict=tests/fuzz/port.dict)
+    [[ $target == firewall_rule_text_fuzz ]] && extra=(-dict=tests/fuzz/firewall_rule_text.dict)
     log="$out/$target.log"
     "build/sanitize/tests/fuzz/$target" "$out/$target" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$out/$target-" "${extra[@]}" >"$log" 2>&1 || true
