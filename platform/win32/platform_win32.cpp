@@ -6,6 +6,7 @@
 #include "platform/win32/dynamic_range_win32.h"
 #include "platform/win32/error_text.h"
 #include "platform/win32/firewall_win32.h"
+#include "platform/win32/netsh_win32.h"
 #include "platform/win32/port_use_win32.h"
 #include "platform/win32/responsive_wait.h"
 #include "platform/win32/script_shell_win32.h"
@@ -47,6 +48,9 @@ WindowsVersion Win32Platform::Version() {
 }
 
 Status Win32Platform::TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) {
+    // WMI tells the range from Windows 8 and Server 2012 (6.2) on; netsh before.
+    const WindowsVersion version = WindowsVersionNow();
+    if (version.major == 6 && version.minor <= 1) return TcpDynamicPortRangeFromNetsh(waitMilliseconds, owner_, range);
     return TcpDynamicPortRangeWindows(waitMilliseconds, owner_, range);
 }
 

@@ -379,6 +379,32 @@ TEST_F(ProgramTest, WindowsSevenRulesNameTheKernelListener) {
                                                   Kernel(OurRule(L"UDP", P2, 4, L"LocalSubnet"))}));
 }
 
+// Windows 7's WMI has no class for the dynamic range: netsh in System32 tells it there (the stand-in, as
+// Chinese Windows' netsh does). A range moved below 10010 is warned of; the default one is read, not assumed.
+TEST_F(ProgramTest, WindowsSevenReadsTheDynamicRangeFromNetsh) {
+    const ScopedValue windows7(L"HKEY_CURRENT_USER\\Software\\Wine\\Version", L"win7");
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_TRUE(
+        CopyFileW((Folder() + L"netsh_stand_in.exe").c_str(), (std::wstring(system) + L"\\netsh.exe").c_str(), FALSE));
+    const ScopedValue native(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\netsh.exe", L"native");
+    struct RangeFile {
+        const wchar_t* path = L"C:\\netsh-dynamicport.txt";
+        RangeFile() { std::ofstream(Utf8(path).c_str()) << "10000 1000"; }
+        ~RangeFile() { DeleteFileW(path); }
+    };
+    Program program;
+    {
+        const RangeFile moved;
+        const Box warning = Change(program, L"10010");
+        EXPECT_NE(warning.text.find(L"动态端口范围（10000-10999）"), std::wstring::npos) << Utf8(warning.text);
+        program.Answer(warning, IDNO);
+    }
+    ChangeAndDeclineRestart(program, P);
+    EXPECT_EQ(program.Text(kIdRizhi).find(L"未能读取 Windows 的动态端口范围"), std::wstring::npos)
+        << Utf8(program.Text(kIdRizhi));
+}
+
 // The administrator's firewall, as the firewall's objects give it: every rule of every group, block rules,
 // and whether it is turned on for the current profile (the stand-in's is the private one). An allow-list of
 // their own is copied and asks nothing; what would block or widen the new port is asked, and No writes nothing.

@@ -1,0 +1,152 @@
+#include "platform/win32/netsh_win32.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/netsh_dynamic_range.h"
+#include "platform/number_text.h"
+#include "platform/win32/dispatch.h"
+#include "platform/win32/responsive_wait.h"
+
+namespace korvane {
+
+namespace {
+
+// netsh prints a few hundred bytes. The pipe is asked for far more, so that netsh never waits for a reader and
+// the output can be read once it has ended, from the window's thread, without a read that could wait. Should
+// the output ever outgrow the buffer, netsh would wait in its write and the wait would end as a timeout.
+constexpr DWORD kPipeBuffer = 64 * 1024;
+
+Status LastErrorFailure(const std::wstring& context = std::wstring()) {
+    Status status = FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
+    status.message = context + status.message;
+    return status;
+}
+
+class ScopedHandle {
+public:
+    ScopedHandle() = default;
+    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    ~ScopedHandle() { Reset(); }
+    void Reset() {
+        if (handle_) CloseHandle(std::exchange(handle_, nullptr));
+    }
+    HANDLE Get() const { return handle_; }
+    HANDLE* Put() {
+        Reset();
+        return &handle_;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+// The attributes of a new process that let it inherit `handle` and no other handle of this process.
+class InheritOnly {
+public:
+    explicit InheritOnly(HANDLE handle) : handle_(handle) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);  // fails by design, telling the size
+        buffer_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
+        if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        initialized_ = list;
+        // The list keeps a pointer to the handle: it lives in this object, as long as the list.
+        if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle_, sizeof handle_, nullptr,
+                                      nullptr))
+            list_ = list;
+    }
+    InheritOnly(const InheritOnly&) = delete;
+    InheritOnly& operator=(const InheritOnly&) = delete;
+    ~InheritOnly() {
+        if (initialized_) DeleteProcThreadAttributeList(initialized_);
+    }
+    // Null when the list could not be made; GetLastError tells why.
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return list_; }
+
+private:
+    HANDLE handle_;
+    std::vector<unsigned char> buffer_;
+    LPPROC_THREAD_ATTRIBUTE_LIST initialized_ = nullptr;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// Whatever the pipe holds, read without waiting: the writer has ended.
+Status ReadWhatIsThere(HANDLE pipe, std::string& output) {
+    while (output.size() < kPipeBuffer) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+            if (GetLastError() == ERROR_BROKEN_PIPE) break;  // emptied, and no writer left
+            return LastErrorFailure();
+        }
+        if (available == 0) break;
+        std::string chunk(available, '\0');
+        DWORD read = 0;
+        if (!ReadFile(pipe, chunk.data(), available, &read, nullptr)) return LastErrorFailure();
+        output.append(chunk, 0, read);
+    }
+    return Status::Ok();
+}
+
+// Runs netsh with its output to a pipe and collects it once netsh has ended.
+Status RunNetsh(uint32_t waitMs, HWND owner, std::string& output) {
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return LastErrorFailure();
+    // By its full path, so that no search through the current or the program's folder happens; CreateProcessW
+    // needs a writable command line.
+    const std::wstring program = std::wstring(system, length) + L"\\netsh.exe";
+    const std::wstring line = L"\"" + program + L"\" interface ipv4 show dynamicport tcp";
+    std::vector<wchar_t> commandLine(line.begin(), line.end());
+    commandLine.push_back(L'\0');
+
+    ScopedHandle read, write;
+    if (!CreatePipe(read.Put(), write.Put(), nullptr, kPipeBuffer) ||
+        !SetHandleInformation(write.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
+        return LastErrorFailure();
+    const InheritOnly attributes(write.Get());
+    if (!attributes.Get()) return LastErrorFailure();
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdOutput = write.Get();
+    startup.StartupInfo.hStdError = write.Get();
+    startup.lpAttributeList = attributes.Get();
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                        CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
+                        &started))
+        return LastErrorFailure(program + L"：");
+    CloseHandle(started.hThread);
+    const ScopedHandle process(started.hProcess);
+    // netsh holds the only write end now: once it has ended, nothing more comes.
+    write.Reset();
+
+    if (!WaitKeepingWindowsPainted(owner, process.Get(), waitMs)) {
+        TerminateProcess(process.Get(), ERROR_TIMEOUT);
+        return Status::Failure(static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_TIMEOUT)), L"netsh.exe 没有及时结束。");
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.Get(), &code)) return LastErrorFailure();
+    if (code != 0)
+        return Status::Failure(static_cast<uint32_t>(E_FAIL),
+                               L"netsh.exe 以退出代码 " + DecimalText(code) + L" 结束。");
+    return ReadWhatIsThere(read.Get(), output);
+}
+
+}  // namespace
+
+Status TcpDynamicPortRangeFromNetsh(uint32_t waitMs, HWND owner, DynamicPortRange& range) {
+    std::string output;
+    const Status status = RunNetsh(waitMs, owner, output);
+    if (!status) return status;
+    if (!ParseNetshDynamicRange(output, range))
+        return Status::Failure(static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_INVALID_DATA)),
+                               L"netsh.exe 的输出中没有动态端口范围。");
+    return Status::Ok();
+}
+
+}  // namespace korvane
