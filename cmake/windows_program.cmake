@@ -14,6 +14,7 @@ add_library(korvane_platform_win32 STATIC
   platform/win32/firewall_win32.cpp
   platform/win32/netsh_win32.cpp
   platform/win32/platform_win32.cpp
+  platform/win32/registry_strings_win32.cpp
   platform/win32/port_use_win32.cpp
   platform/win32/responsive_wait.cpp
   platform/win32/script_shell_win32.cpp

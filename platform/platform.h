@@ -179,9 +179,18 @@ struct ProgramExit {
     std::wstring codeText;  // the system's text for a code other than 0, read as a Win32 error; empty for none
 };
 
+// One string value of a registry key: its name and its text.
+struct RegString {
+    std::wstring name;
+    std::wstring text;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
+    // Every string value of the key `key` ("HKEY_LOCAL_MACHINE\..."), as 64-bit Windows sees it; none when the
+    // key does not exist. The script shell object reads only values it is told the names of.
+    virtual Status RegistryStrings(const std::wstring& key, std::vector<RegString>& values) = 0;
     // Creates a new script shell object; on failure returns null and says why in `status`.
     virtual std::unique_ptr<ScriptShell> CreateScriptShell(Status& status) = 0;
     // Creates a new firewall policy object; on failure returns null and says why in `status`.

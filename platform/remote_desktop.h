@@ -29,6 +29,15 @@ constexpr wchar_t kSystemManufacturerPath[] =
     L"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\BIOS\\SystemManufacturer";
 constexpr wchar_t kSystemProductPath[] = L"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\BIOS\\SystemProductName";
 
+// Windows Firewall as Group Policy sets it: its rules, one string value each in Windows' rule grammar, and per
+// profile (DomainProfile, PrivateProfile, PublicProfile) the EnableFirewall and AllowLocalPolicyMerge values,
+// which win over the machine's own settings. The machine's own rules are kept in the same grammar too.
+constexpr wchar_t kPolicyFirewallRulesKey[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\WindowsFirewall\\FirewallRules";
+constexpr wchar_t kPolicyFirewallKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\WindowsFirewall\\";
+constexpr wchar_t kLocalFirewallRulesKey[] =
+    L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\FirewallRules";
+
 // The port proposed in the new-port field, the port Remote Desktop assumes when none is configured, and the
 // highest port there is.
 constexpr wchar_t kDefaultPort[] = L"10010";

@@ -1,7 +1,10 @@
 #include "port/reachability.h"
 
+#include <algorithm>
+
 #include "platform/failure_text.h"
 #include "platform/number_text.h"
+#include "port/applied_firewall.h"
 #include "port/host_facts.h"
 #include "port/remote_desktop_listener.h"
 #include "port/rule_plan.h"
@@ -148,12 +151,18 @@ void ReportServiceDown(Platform& platform, uint32_t code, const Checked& port, R
 // Windows Firewall turned off for a current profile: the rules made there do nothing until it is turned on
 // again, and another firewall, if any, filters instead. Tells whether it is on, or may be, for any current
 // profile.
-bool CheckFirewallTurnedOn(FirewallPolicy& firewall, int currentProfiles, const Checked& port,
-                           ReachabilityFindings& findings) {
+bool CheckFirewallTurnedOn(FirewallPolicy& firewall, const GroupPolicyFirewall& policy, int currentProfiles,
+                           const Checked& port, ReachabilityFindings& findings) {
     if (currentProfiles == 0) return true;
     int off = 0;
     for (int profile : {1, 2, 4}) {
         if (!(currentProfiles & profile)) continue;
+        // Group Policy's switch, where it sets one, wins over the machine's own.
+        if (policy.enabledProfiles & profile) continue;
+        if (policy.disabledProfiles & profile) {
+            off |= profile;
+            continue;
+        }
         bool enabled = true;
         const Status status = firewall.FirewallEnabled(profile, enabled);
         if (!status) {
@@ -169,23 +178,39 @@ bool CheckFirewallTurnedOn(FirewallPolicy& firewall, int currentProfiles, const 
     return (off & currentProfiles) != currentProfiles;
 }
 
-// Block rules win over every allow rule (only an allow rule authenticated by IPsec may override them).
-void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, const Checked& port, int currentProfiles,
-                     const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
-    for (const FirewallRule& rule : BlockingRules(all, kUdp, port.port, currentProfiles, listener)) {
+// "“规则”" or "“规则”（远程地址：10.0.0.0/8）", as Windows shows the rule's name.
+std::wstring NamedWithAddresses(Platform& platform, const FirewallRule& rule) {
+    const std::wstring addresses = rule.remoteAddresses.empty() ? L"*" : rule.remoteAddresses;
+    const std::wstring name = platform.DisplayText(rule.name);
+    return addresses == L"*" ? Say(words::kBlockRuleNamed, {{L"rule", name}})
+                             : Say(words::kBlockRuleWithAddresses, {{L"rule", name}, {L"addresses", addresses}});
+}
+
+// Block rules win over every allow rule (only an allow rule authenticated by IPsec may override them). What
+// counts is what the move changes: a block rule over the new port alone keeps Remote Desktop's clients out after
+// the restart; one over both ports changes nothing; one over the current port alone is carried over (below).
+void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, const Checked& port,
+                     uint16_t configuredPort, int currentProfiles, const RemoteDesktopListener& listener,
+                     ReachabilityFindings& findings) {
+    const auto newlyBlocking = [&](int protocol) {
+        std::vector<FirewallRule> rules = BlockingRules(all, protocol, port.port, currentProfiles, listener);
+        rules.erase(
+            std::remove_if(rules.begin(), rules.end(),
+                           [&](const FirewallRule& rule) { return PortListCovers(rule.localPorts, configuredPort); }),
+            rules.end());
+        return rules;
+    };
+    for (const FirewallRule& rule : newlyBlocking(kUdp)) {
         if (rule.protocol != kUdp) continue;
         findings.noteLines.push_back(
             Say(words::kUdpBlocked, {{L"rule", platform.DisplayText(rule.name)}, {L"port", port.text}}));
     }
-    const std::vector<FirewallRule> tcp = BlockingRules(all, kTcp, port.port, currentProfiles, listener);
+    const std::vector<FirewallRule> tcp = newlyBlocking(kTcp);
     if (tcp.empty()) return;
     std::wstring names;
     for (const FirewallRule& rule : tcp) {
         if (!names.empty()) names += Say(words::kListSeparator);
-        const std::wstring addresses = rule.remoteAddresses.empty() ? L"*" : rule.remoteAddresses;
-        const std::wstring name = platform.DisplayText(rule.name);
-        names += addresses == L"*" ? Say(words::kBlockRuleNamed, {{L"rule", name}})
-                                   : Say(words::kBlockRuleWithAddresses, {{L"rule", name}, {L"addresses", addresses}});
+        names += NamedWithAddresses(platform, rule);
     }
     Add(findings, tcp.size() == 1 ? FindingKind::BlockRule : FindingKind::BlockRules,
         {{L"rules", names},
@@ -194,17 +219,57 @@ void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, c
          {L"count", DecimalText(tcp.size())}});
 }
 
+// Whom a block rule keeps from the current port alone stays kept out: the rule is copied onto the new port, made
+// and undone with the other rules.
+void CarryBlockRules(Platform& platform, std::vector<FirewallRule> all, const Checked& port, uint16_t configuredPort,
+                     const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
+    for (FirewallRule& rule : all) {
+        if (rule.action == kActionBlock) rule.name = platform.DisplayText(rule.name);
+    }
+    for (const CarriedBlock& carried : CarriedBlockRules(port.port, configuredPort, all, listener)) {
+        findings.rules.push_back(carried.rule);
+        findings.noteLines.push_back(
+            Say(words::kBlockCarried, {{L"port", port.text},
+                                       {L"name", carried.rule.name},
+                                       {L"current", DecimalText(configuredPort)},
+                                       {L"rule", NamedWithAddresses(platform, carried.source)}}));
+    }
+}
+
+// Windows 7's firewall objects do not tell whether a rule allows only secure connections, nor can they make such
+// a rule: where an admitting rule, as Windows stores it, asks for that, the new rules cannot.
+void CheckSecurityRequirements(Platform& platform, const GroupPolicyFirewall& policy, const Checked& port,
+                               uint16_t configuredPort, const RemoteDesktopListener& listener,
+                               ReachabilityFindings& findings) {
+    if (!ListensInKernel(listener.version)) return;
+    std::wstring names;
+    for (const FirewallRule& rule : AppliedRules(StoredLocalRules(platform), policy)) {
+        const bool admits = Concerns(rule, kActionAllow, kTcp, configuredPort, listener) ||
+                            Concerns(rule, kActionAllow, kUdp, configuredPort, listener);
+        if (!admits || !RequiresSecurity(rule)) continue;
+        if (!names.empty()) names += Say(words::kListSeparator);
+        names += Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(rule.name)}});
+    }
+    if (names.empty()) return;
+    Add(findings, FindingKind::SecurityNotCopied,
+        {{L"current", DecimalText(configuredPort)}, {L"rules", names}, {L"port", port.text}});
+}
+
 // The rules that open the new port copy the scope of the rules that admit Remote Desktop now. With none, or
 // none that can be read, they would be open to every network and every address: the administrator decides.
-void CheckRules(Platform& platform, FirewallPolicy& firewall, const Checked& port, uint16_t configuredPort,
-                int currentProfiles, bool firewallOn, ReachabilityFindings& findings) {
+void CheckRules(Platform& platform, FirewallPolicy& firewall, const GroupPolicyFirewall& policy, const Checked& port,
+                uint16_t configuredPort, int currentProfiles, bool firewallOn, ReachabilityFindings& findings) {
     const RemoteDesktopListener listener{platform.Version(), platform.SystemDirectory()};
-    std::vector<FirewallRule> all;
-    const Status status = firewall.AllRules(all);
-    const FirewallRulesPlan plan =
-        FirewallRulesFor(port.port, configuredPort, status ? all : std::vector<FirewallRule>(), listener);
+    std::vector<FirewallRule> local;
+    const Status status = firewall.AllRules(local);
+    const std::vector<FirewallRule> all = AppliedRules(status ? local : std::vector<FirewallRule>(), policy);
+    const FirewallRulesPlan plan = FirewallRulesFor(port.port, configuredPort, all, listener);
     findings.rules = plan.rules;
-    if (status) CheckBlockRules(platform, all, port, currentProfiles, listener, findings);
+    if (status) {
+        CheckBlockRules(platform, all, port, configuredPort, currentProfiles, listener, findings);
+        CarryBlockRules(platform, all, port, configuredPort, listener, findings);
+    }
+    CheckSecurityRequirements(platform, policy, port, configuredPort, listener, findings);
     if (!plan.openToEveryone || !firewallOn) return;
     if (!status) {
         return Add(findings, FindingKind::RulesUnreadable,
@@ -213,8 +278,8 @@ void CheckRules(Platform& platform, FirewallPolicy& firewall, const Checked& por
     Add(findings, FindingKind::OpenToEveryone, {{L"current", DecimalText(configuredPort)}, {L"port", port.text}});
 }
 
-void CheckFirewall(Platform& platform, FirewallPolicy* firewall, const Status& firewallStatus, const Checked& port,
-                   uint16_t configuredPort, ReachabilityFindings& findings) {
+void CheckFirewall(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall, const Status& firewallStatus,
+                   const Checked& port, uint16_t configuredPort, ReachabilityFindings& findings) {
     if (!firewall) {
         if (IsFirewallServiceDown(firewallStatus.code))
             ReportServiceDown(platform, firewallStatus.code, port, findings);
@@ -237,8 +302,11 @@ void CheckFirewall(Platform& platform, FirewallPolicy* firewall, const Status& f
             Add(findings, FindingKind::FirewallBlocksAllInboundOnNetworks, {{L"networks", networks}});
         }
     }
-    const bool on = CheckFirewallTurnedOn(*firewall, state.currentProfiles, port, findings);
-    CheckRules(platform, *firewall, port, configuredPort, state.currentProfiles, on, findings);
+    const GroupPolicyFirewall policy = ReadGroupPolicyFirewall(platform, shell);
+    findings.uncheckedLines.insert(findings.uncheckedLines.end(), policy.uncheckedLines.begin(),
+                                   policy.uncheckedLines.end());
+    const bool on = CheckFirewallTurnedOn(*firewall, policy, state.currentProfiles, port, findings);
+    CheckRules(platform, *firewall, policy, port, configuredPort, state.currentProfiles, on, findings);
 }
 
 }  // namespace
@@ -259,7 +327,7 @@ ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, F
         CheckPort(platform, checked, findings);
         CheckDynamicRange(platform, checked, findings);
     }
-    CheckFirewall(platform, firewall, firewallStatus, checked, configuredPort, findings);
+    CheckFirewall(platform, shell, firewall, firewallStatus, checked, configuredPort, findings);
     CheckCloud(platform, shell, checked, findings);
     return findings;
 }

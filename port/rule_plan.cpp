@@ -114,4 +114,45 @@ FirewallRulesPlan FirewallRulesFor(uint16_t port, uint16_t currentPort, const st
     return plan;
 }
 
+std::vector<CarriedBlock> CarriedBlockRules(uint16_t port, uint16_t currentPort,
+                                            const std::vector<FirewallRule>& firewallRules,
+                                            const RemoteDesktopListener& listener) {
+    const std::wstring portText = DecimalText(port);
+    std::vector<CarriedBlock> carried;
+    for (int protocol : {kTcp, kUdp}) {
+        for (const FirewallRule& source : BlockingRules(firewallRules, protocol, currentPort, 0, listener)) {
+            if (PortListCovers(source.localPorts, port)) continue;  // it blocks the new port already
+            FirewallRule rule;
+            rule.action = kActionBlock;
+            rule.protocol = protocol;
+            rule.localPorts = portText;
+            rule.remotePorts = source.remotePorts;
+            rule.localAddresses = source.localAddresses;
+            rule.remoteAddresses = source.remoteAddresses;
+            rule.profiles = source.profiles;
+            rule.applicationName = source.applicationName;
+            rule.serviceName = source.serviceName;
+            rule.interfaceTypes = source.interfaceTypes.empty() ? L"All" : source.interfaceTypes;
+            rule.interfaces = source.interfaces;
+            for (std::wstring* any : {&rule.localAddresses, &rule.remoteAddresses, &rule.remotePorts}) {
+                if (IsBlank(*any)) *any = L"*";
+            }
+            rule.grouping = kOwnRuleGroup;
+            rule.description =
+                Say(words::kBlockRuleDescription, {{L"current", DecimalText(currentPort)}, {L"rule", source.name}});
+            const std::wstring label = (protocol == kTcp ? L"TCP, " : L"UDP, ") + source.name;
+            rule.name = Say(words::kBlockRuleName, {{L"port", portText}, {L"label", label}});
+            for (int number = 2;; ++number) {
+                bool taken = false;
+                for (const CarriedBlock& made : carried) taken = taken || made.rule.name == rule.name;
+                if (!taken) break;
+                rule.name = Say(words::kBlockRuleNameNumbered,
+                                {{L"port", portText}, {L"label", label}, {L"number", DecimalText(number)}});
+            }
+            carried.push_back({source, rule});
+        }
+    }
+    return carried;
+}
+
 }  // namespace korvane

@@ -27,4 +27,19 @@ struct FirewallRulesPlan {
 FirewallRulesPlan FirewallRulesFor(uint16_t port, uint16_t currentPort, const std::vector<FirewallRule>& firewallRules,
                                    const RemoteDesktopListener& listener);
 
+// A block rule that keeps someone from Remote Desktop on its current port but not on the new one, and its copy
+// for the new port, so that whom it kept out stays out.
+struct CarriedBlock {
+    FirewallRule source;
+    FirewallRule rule;
+};
+
+// The enabled inbound block rules, of any profile, that apply to Remote Desktop's listener on `currentPort` and
+// not on `port`, each copied onto `port` for its protocol (TCP, UDP, or both for a rule of any protocol) with its
+// remote and local addresses and ports, profiles, program, service and interfaces. The copies are named after
+// the rules they come from, as `firewallRules` name them.
+std::vector<CarriedBlock> CarriedBlockRules(uint16_t port, uint16_t currentPort,
+                                            const std::vector<FirewallRule>& firewallRules,
+                                            const RemoteDesktopListener& listener);
+
 }  // namespace korvane

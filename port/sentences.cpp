@@ -78,6 +78,11 @@ constexpr FindingText kFindings[] = {
     {FindingKind::RulesUnreadable,
      L"无法读取 Windows 防火墙的规则（{reason}），新端口 {port} 的规则将对所有网络和所有远程地址开放。",
      L"新端口将对所有网络和地址开放"},
+    {FindingKind::SecurityNotCopied,
+     L"允许远程桌面端口 {current} 的规则{rules}只允许安全连接（IPsec）或只允许指定的用户和计算机，这个版本的 Windows 无法"
+     L"为新端口 {port} 的规则设置这些要求，新端口将不要求它们。请在重启前在“高级安全 Windows 防火墙”中为新端口的规则设置"
+     L"同样的要求，或改用其他方式限制连接。",
+     L"新端口的规则无法要求安全连接"},
     {FindingKind::Cloud,
      L"这台计算机是{cloud}的云服务器，入站流量先经过云平台的过滤。请确认已在{place}中放行 TCP 端口 {port}（UDP 可选），或会在"
      L"重启前放行。",

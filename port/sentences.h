@@ -72,6 +72,14 @@ constexpr wchar_t kNoRuleServiceStopped[] =
 constexpr wchar_t kNoRuleServiceDisabled[] =
     L"未添加防火墙规则：Windows 防火墙服务（MpsSvc）已禁用，请在这台计算机使用的防火墙中放行 TCP 端口 {port}";
 
+// Group Policy's firewall, and the block rules carried over to the new port.
+constexpr wchar_t kPolicyRulesUnread[] = L"未能读取组策略的防火墙规则：{reason}";
+constexpr wchar_t kPolicyRuleUnreadable[] = L"未能识别组策略的防火墙规则 {rule}，检查时没有计入这条规则";
+constexpr wchar_t kBlockCarried[] = L"将为新端口 {port} 添加阻止规则“{name}”，沿用只阻止端口 {current} 的{rule}";
+constexpr wchar_t kBlockRuleName[] = L"阻止远程桌面端口 {port} ({label})";
+constexpr wchar_t kBlockRuleNameNumbered[] = L"阻止远程桌面端口 {port} ({label}, {number})";
+constexpr wchar_t kBlockRuleDescription[] = L"沿用端口 {current} 的阻止规则“{rule}”";
+
 // Who holds a port, and the block rules, as the findings name them.
 constexpr wchar_t kOtherProgram[] = L"另一个程序";
 constexpr wchar_t kUnknownProgram[] = L"未知程序";
@@ -156,6 +164,7 @@ enum class FindingKind {
     BlockRules,
     OpenToEveryone,
     RulesUnreadable,
+    SecurityNotCopied,
     Cloud,
     kCount
 };

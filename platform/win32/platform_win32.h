@@ -19,6 +19,7 @@ public:
                         uint32_t waitMilliseconds, ProgramExit& exit) override;
     std::wstring SystemDirectory() override;
     std::wstring DisplayText(const std::wstring& text) override;
+    Status RegistryStrings(const std::wstring& key, std::vector<RegString>& values) override;
     Status TryExclusiveBind(uint16_t port, PortBind& result) override;
     Status ListTcpListeners(std::vector<TcpListener>& listeners) override;
     Status ServiceProcess(const std::wstring& service, uint32_t& processId) override;

@@ -167,10 +167,26 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
          {L"Windows 防火墙在当前网络（公用网络）上已关闭，新端口的规则要等它重新打开后才生效。"},
          L"Windows 防火墙在公用网络上已关闭"},
         {"a block rule over the new port",
-         [](FakeWorld& w) { w.windowsRules.push_back(BlockRule(L"阻止扫描端口", L"3000-3999")); },
+         [](FakeWorld& w) { w.windowsRules.push_back(BlockRule(L"阻止扫描端口", L"3390-3999")); },
          L"3390",
          {L"已启用的阻止规则“阻止扫描端口”会阻止端口 3390 的入站连接，阻止规则优先于允许规则。请修改或禁用这条规则"},
          L"阻止规则“阻止扫描端口”会阻止端口 3390"},
+        {"Group Policy's block rule over the new port",
+         [](FakeWorld& w) {
+             w.registry[std::wstring(kPolicyFirewallRulesKey) + L"\\{1}"] =
+                 Sz(L"v2.10|Action=Block|Active=TRUE|Dir=In|Protocol=6|LPort=3390|Name=域策略阻止|");
+         },
+         L"3390",
+         {L"已启用的阻止规则“域策略阻止”会阻止端口 3390 的入站连接"},
+         L"阻止规则“域策略阻止”会阻止端口 3390"},
+        {"Group Policy turns the firewall off, the machine's own setting on",
+         [](FakeWorld& w) {
+             w.localPolicy.currentProfiles = 4;
+             w.registry[std::wstring(kPolicyFirewallKey) + L"PublicProfile\\EnableFirewall"] = Dword(0);
+         },
+         L"3390",
+         {L"Windows 防火墙在当前网络（公用网络）上已关闭"},
+         L"Windows 防火墙在公用网络上已关闭"},
         {"two block rules for some addresses, one named indirectly",
          [](FakeWorld& w) {
              w.windowsRules.push_back(

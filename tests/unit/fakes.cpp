@@ -232,6 +232,17 @@ Status FakePlatform::ServiceStartType(const std::wstring& service, uint32_t& sta
     return Status::Ok();
 }
 
+Status FakePlatform::RegistryStrings(const std::wstring& key, std::vector<RegString>& values) {
+    values.clear();
+    if (world_.failing.count(L"regstrings " + key)) return Status::Failure(kAccessDenied, L"拒绝访问。");
+    const std::wstring prefix = key + L"\\";
+    for (const auto& [path, value] : world_.registry) {
+        if (path.compare(0, prefix.size(), prefix) != 0 || path.find(L'\\', prefix.size()) != std::wstring::npos) continue;
+        if (value.type == L"REG_SZ") values.push_back({path.substr(prefix.size()), value.text});
+    }
+    return Status::Ok();
+}
+
 std::wstring FakePlatform::DisplayText(const std::wstring& text) {
     auto resolved = world_.displayTexts.find(text);
     return resolved == world_.displayTexts.end() ? text : resolved->second;

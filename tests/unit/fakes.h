@@ -35,7 +35,8 @@ StoredValue Sz(const std::wstring& text);
 struct FakeWorld {
     std::map<std::wstring, StoredValue> registry;  // full path -> value
     std::vector<std::wstring> calls;               // "regread <path>", "regwrite <path>=<value> <type>", ...
-    // Operations that fail with access denied: "regread <path>", "regwrite <path>", "regdelete <path>".
+    // Operations that fail with access denied: "regread <path>", "regwrite <path>", "regdelete <path>",
+    // "regstrings <key>".
     std::set<std::wstring> failing;
     bool failShellCreation = false;
     int shellsCreated = 0;
@@ -119,6 +120,7 @@ public:
     Status TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override { return world_.chassisAssetTag; }
     std::wstring DisplayText(const std::wstring& text) override;
+    Status RegistryStrings(const std::wstring& key, std::vector<RegString>& values) override;
     std::vector<uint8_t> SystemUuid() override { return world_.systemUuid; }
 
 private:

@@ -303,6 +303,64 @@ TEST_F(FirewallRulesTest, ASecondMoveCopiesTheScopeNarrowedByHand) {
     EXPECT_EQ(world.rules.at(L"远程桌面端口 3391 (UDP)").remoteAddresses, L"10.1.1.0/24");
 }
 
+// Group Policy's rules count as the machine's own do, and where the policy lets no local rule count, only they do.
+TEST_F(FirewallRulesTest, GroupPolicysRulesGiveTheScopeAndMayOutweighTheLocalOnes) {
+    const std::wstring policyRules = std::wstring(kPolicyFirewallRulesKey) + L"\\";
+    for (FirewallRule& rule : world.windowsRules) rule.enabled = false;
+    world.registry[policyRules + L"{office}"] =
+        Sz(L"v2.10|Action=Allow|Active=TRUE|Dir=In|Protocol=6|LPort=3389|RA4=198.51.100.7|Name=办公室远程桌面|");
+    Change(L"3390");
+    EXPECT_EQ(world.messages.size(), 1u) << "only the restart question";
+    EXPECT_EQ(Made(), (Scopes{{L"远程桌面端口 3390 (TCP)", {kAllProfiles, L"198.51.100.7"}},
+                              {L"远程桌面端口 3390 (UDP)", {kAllProfiles, L"198.51.100.7"}}}));
+
+    // The local rules admit everyone on 3391's source, but the policy lets them count on no profile.
+    world = OrdinaryMachine();
+    world.registry[policyRules + L"{office}"] =
+        Sz(L"v2.10|Action=Allow|Active=TRUE|Dir=In|Protocol=6|Profile=Domain|LPort=3389|RA4=198.51.100.7|Name=办公室|");
+    for (const wchar_t* profile : {L"DomainProfile", L"PrivateProfile", L"PublicProfile"})
+        world.registry[std::wstring(kPolicyFirewallKey) + profile + L"\\AllowLocalPolicyMerge"] = Dword(0);
+    Change(L"3390");
+    EXPECT_EQ(Made(), (Scopes{{L"远程桌面端口 3390 (TCP)", {1, L"198.51.100.7"}},
+                              {L"远程桌面端口 3390 (UDP)", {1, L"198.51.100.7"}}}));
+}
+
+// Who may connect is the allow rules less the block rules: a block rule over the current port alone goes over to
+// the new port; one over both changes nothing and is not asked about.
+TEST_F(FirewallRulesTest, BlockRulesFollowTheMoveAndOnesOverBothPortsAreNotAsked) {
+    world.windowsRules.push_back(AdminRule(L"封禁网段", 0, kTcp, L"3389", L"203.0.113.0/24"));
+    world.windowsRules.push_back(AdminRule(L"全端口黑名单", 0, kAnyProtocol, L"*", L"192.0.2.0/24"));
+    Change(L"3390");
+    EXPECT_EQ(world.messages.size(), 1u) << "only the restart question";
+    const FirewallRule& carried = world.rules.at(L"阻止远程桌面端口 3390 (TCP, 封禁网段)");
+    EXPECT_EQ(carried.action, kActionBlock);
+    EXPECT_EQ(carried.localPorts, L"3390");
+    EXPECT_EQ(carried.remoteAddresses, L"203.0.113.0/24");
+    EXPECT_EQ(carried.grouping, kOwnRuleGroup);
+    EXPECT_EQ(world.rules.size(), 3u) << "the two allow rules and the one block rule";
+    EXPECT_NE(view.log.find(L"将为新端口 3390 添加阻止规则“阻止远程桌面端口 3390 (TCP, 封禁网段)”，沿用只阻止端口 3389 "
+                            L"的“封禁网段”（远程地址：203.0.113.0/24）\r\n"),
+              std::wstring::npos);
+}
+
+// Windows 7 cannot make a rule that allows only secure connections: an admitting rule that asks for it, as Windows
+// stores it, is put to the administrator.
+TEST_F(FirewallRulesTest, WindowsSevenSaysWhenTheNewRulesCannotRequireSecurity) {
+    world.version = {6, 1};
+    FirewallRule system = WindowsRule(6, 7, L"*");
+    system.applicationName = L"System";
+    system.serviceName.clear();
+    world.windowsRules = {system};
+    world.registry[std::wstring(kLocalFirewallRulesKey) + L"\\RemoteDesktop-In-TCP"] =
+        Sz(L"v2.10|Action=Allow|Active=TRUE|Dir=In|Protocol=6|LPort=3389|App=System|Security=Authenticate|"
+           L"Name=远程桌面(TCP-In)|");
+    Change(L"3390", {7});  // No
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_NE(Questions()[0].find(L"允许远程桌面端口 3389 的规则“远程桌面(TCP-In)”只允许安全连接（IPsec）"),
+              std::wstring::npos);
+    EXPECT_TRUE(world.rules.empty());
+}
+
 // Windows 7 and Server 2008 R2 listen in the kernel: their one listener rule names the program "System" and
 // no service, and has no UDP twin. A rule naming svchost.exe and TermService would never match there.
 TEST_F(FirewallRulesTest, WindowsSevensListenerRuleGivesProgramSystemAndNoService) {

@@ -168,8 +168,8 @@ TEST_F(HostChecksTest, AnOrdinaryMachineOrUnreadableValuesAskNothing) {
     view.log = kStartLog;
     world.messages.clear();
     world.registry[kDenyConnectionsPath] = Sz(L"1");  // not a number: as good as none
-    for (const std::wstring& path : {kEditionIdPath, kDenyConnectionsPolicyPath, kSystemManufacturerPath})
-        world.failing.insert(L"regread " + path);
+    for (const wchar_t* path : {kEditionIdPath, kDenyConnectionsPolicyPath, kSystemManufacturerPath})
+        world.failing.insert(L"regread " + std::wstring(path));
     Change(L"3391", {kNo});
     EXPECT_TRUE(Questions().empty());
     EXPECT_EQ(view.log, kStartLog + SuccessLines(L"3391"));
