@@ -379,6 +379,34 @@ TEST_F(ProgramTest, WindowsSevenRulesNameTheKernelListener) {
                                                   Kernel(OurRule(L"UDP", P2, 4, L"LocalSubnet"))}));
 }
 
+// Who may connect as Windows applies it: with Windows' own rules disabled, Group Policy's rule for one address gives
+// the scope, and a block rule over 3389 alone follows the move. Nothing is asked.
+TEST_F(ProgramTest, GroupPolicysRuleGivesTheScopeAndABlockRuleFollowsTheMove) {
+    std::vector<FirewallRule> rules = expected::WindowsRemoteDesktopRules();
+    for (FirewallRule& rule : rules) rule.enabled = false;
+    FirewallRule banned;
+    banned.name = L"封禁网段";
+    banned.action = 0;
+    banned.localPorts = L"3389";
+    banned.remoteAddresses = L"203.0.113.0/24";
+    banned.applicationName.clear();
+    banned.serviceName.clear();
+    rules.push_back(banned);
+    ASSERT_TRUE(stand_in::WriteRules(rules));
+    const ScopedValue office(std::wstring(kPolicyFirewallRulesKey) + L"\\{office}",
+                             L"v2.10|Action=Allow|Active=TRUE|Dir=In|Protocol=6|LPort=3389|RA4=198.51.100.7|Name=办公室|");
+    Program program;
+    ChangeAndDeclineRestart(program, P);
+    const std::vector<FirewallRule> ours = OurRules();
+    ASSERT_EQ(ours.size(), 3u);
+    EXPECT_EQ(ours[0], OurRule(L"TCP", P, 0x7FFFFFFF, L"198.51.100.7"));
+    EXPECT_EQ(ours[1], OurRule(L"UDP", P, 0x7FFFFFFF, L"198.51.100.7"));
+    EXPECT_EQ(ours[2].name, L"阻止远程桌面端口 " + P + L" (TCP, 封禁网段)");
+    EXPECT_EQ(ours[2].action, 0);
+    EXPECT_EQ(ours[2].localPorts, P);
+    EXPECT_EQ(ours[2].remoteAddresses, L"203.0.113.0/24");
+}
+
 // Windows 7's WMI has no class for the dynamic range: netsh in System32 tells it there (the stand-in, as
 // Chinese Windows' netsh does). A range moved below 10010 is warned of; the default one is read, not assumed.
 TEST_F(ProgramTest, WindowsSevenReadsTheDynamicRangeFromNetsh) {
