@@ -27,6 +27,12 @@ struct Status {
 
 // HRESULT of "the system cannot find the file specified": what regread gives for a missing key or value.
 constexpr uint32_t kNotFound = 0x80070002u;
+// What creating the script shell object answers when its class is not registered, as on servers hardened
+// against scripts (wshom.ocx unregistered): no such class name (CO_E_CLASSSTRING), no such class
+// (REGDB_E_CLASSNOTREG), or its file gone (ERROR_MOD_NOT_FOUND).
+constexpr uint32_t kClassNameUnknown = 0x800401F3u;
+constexpr uint32_t kClassNotRegistered = 0x80040154u;
+constexpr uint32_t kModuleNotFound = 0x8007007Eu;
 // What the firewall's objects answer while the Windows Firewall service (MpsSvc) is stopped ("there are no
 // more endpoints available from the endpoint mapper") and while it is disabled.
 constexpr uint32_t kFirewallServiceStopped = 0x800706D9u;

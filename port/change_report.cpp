@@ -19,8 +19,9 @@ std::vector<Finding> MergeRelated(const std::vector<Finding>& findings) {
     const bool reserved = Has(findings, FindingKind::PortReserved);
     std::vector<Finding> merged;
     for (const Finding& finding : findings) {
-        const bool off =
-            finding.kind == FindingKind::RemoteDesktopOffHere || finding.kind == FindingKind::RemoteDesktopOffByPolicy;
+        const bool off = finding.kind == FindingKind::RemoteDesktopOffHere ||
+                         finding.kind == FindingKind::RemoteDesktopOffHereWindows7 ||
+                         finding.kind == FindingKind::RemoteDesktopOffByPolicy;
         if (home && off) continue;
         if (reserved && finding.kind == FindingKind::DynamicRange) continue;
         merged.push_back(finding);

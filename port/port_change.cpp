@@ -32,8 +32,8 @@ std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& se
 }
 
 // Tells the administrator which step failed and why, and in what state the machine is left.
-void ReportFailedChange(Platform& platform, MainView& view, const ChangeOutcome& outcome) {
-    const std::wstring reason = DescribeFailure(outcome.status);
+void ReportFailedChange(Platform& platform, MainView& view, const ChangeOutcome& outcome, std::wstring reason = {}) {
+    if (reason.empty()) reason = DescribeFailure(outcome.status);
     const Values values = {
         {L"step", outcome.failedStep}, {L"reason", reason}, {L"settings", Join(outcome.notRestored, L"\r\n")}};
     const wchar_t* prompt = !outcome.notRestored.empty() ? words::kFailedNotRestored
@@ -99,7 +99,12 @@ void OfferRestart(Platform& platform, MainView& view) {
 void RunPortChange(Platform& platform, MainView& view) {
     Status status;
     std::unique_ptr<ScriptShell> shell = platform.CreateScriptShell(status);
-    if (!shell) return ReportFailedStep(platform, view, Say(words::kCreateShellStep), status);
+    if (!shell) {
+        ChangeOutcome outcome;
+        outcome.failedStep = Say(words::kCreateShellStep);
+        outcome.status = status;
+        return ReportFailedChange(platform, view, outcome, ScriptShellFailure(status));
+    }
 
     // The port as typed is what the registry values get; everything else works with its number.
     const std::wstring typed = view.NewPortText();

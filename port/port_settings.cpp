@@ -97,6 +97,13 @@ private:
 
 }  // namespace
 
+std::wstring ScriptShellFailure(const Status& status) {
+    const bool notRegistered =
+        status.code == kClassNameUnknown || status.code == kClassNotRegistered || status.code == kModuleNotFound;
+    if (!notRegistered) return DescribeFailure(status);
+    return Say(words::kShellNotRegistered, {{L"code", HexText8(status.code)}});
+}
+
 CurrentPort ReadCurrentPort(ScriptShell& shell) {
     CurrentPort result;
     result.status = ReadPortValue(shell, kRdpTcpPortPath, result.number);

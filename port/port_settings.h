@@ -12,6 +12,10 @@
 
 namespace korvane {
 
+// Why the script shell object could not be created, in words for the administrator: where its class is not
+// registered, what that means and how to register it again; otherwise the system's text.
+std::wstring ScriptShellFailure(const Status& status);
+
 // Result of reading the current listener port.
 struct CurrentPort {
     Status status;        // failure: neither value could be read; the message says why

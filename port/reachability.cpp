@@ -41,11 +41,15 @@ void CheckEdition(ScriptShell& shell, ReachabilityFindings& findings) {
     if (IsHomeEdition(edition)) Add(findings, FindingKind::HomeEdition, {{L"edition", edition}});
 }
 
-void CheckRemoteDesktopSwitch(ScriptShell& shell, ReachabilityFindings& findings) {
+void CheckRemoteDesktopSwitch(Platform& platform, ScriptShell& shell, ReachabilityFindings& findings) {
     const RemoteDesktopSwitch state =
         RemoteDesktopSwitchOf(ReadNumber(shell, kDenyConnectionsPath), ReadNumber(shell, kDenyConnectionsPolicyPath));
     if (state == RemoteDesktopSwitch::OffByPolicy) Add(findings, FindingKind::RemoteDesktopOffByPolicy);
-    if (state == RemoteDesktopSwitch::OffHere) Add(findings, FindingKind::RemoteDesktopOffHere);
+    // Windows 7's 远程 tab words its options otherwise than later Windows.
+    if (state == RemoteDesktopSwitch::OffHere) {
+        Add(findings, ListensInKernel(platform.Version()) ? FindingKind::RemoteDesktopOffHereWindows7
+                                                          : FindingKind::RemoteDesktopOffHere);
+    }
 }
 
 // How long 修改 waits for Windows to tell the dynamic range (WMI): a cold WMI, just after boot, takes a few
@@ -321,7 +325,7 @@ ReachabilityFindings CheckReachability(Platform& platform, ScriptShell& shell, F
     const Checked checked{port, DecimalText(port)};
     ReachabilityFindings findings;
     CheckEdition(shell, findings);
-    CheckRemoteDesktopSwitch(shell, findings);
+    CheckRemoteDesktopSwitch(platform, shell, findings);
     // Remote Desktop itself listens on the port it uses now: writing it again only repairs the rest.
     if (!isCurrentPort) {
         CheckPort(platform, checked, findings);

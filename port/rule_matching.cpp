@@ -57,9 +57,11 @@ bool PortListCovers(const std::wstring& localPorts, uint16_t port) {
 bool AppliesToListener(const FirewallRule& rule, const RemoteDesktopListener& listener) {
     if (!rule.localAppPackageId.empty()) return false;
     const std::wstring program = Trimmed(rule.applicationName);
-    const bool programApplies = program.empty() || IsSvchost(program, listener.systemDirectory) ||
-                                (ListensInKernel(listener.version) && SameName(program, kKernelOwner));
     const std::wstring service = Trimmed(rule.serviceName);
+    // Windows 7's listener is the kernel's: no service, and no program but "System".
+    if (ListensInKernel(listener.version))
+        return (program.empty() || SameName(program, kKernelOwner)) && service.empty();
+    const bool programApplies = program.empty() || IsSvchost(program, listener.systemDirectory);
     const bool serviceApplies = service.empty() || service == L"*" || SameName(service, kRemoteDesktopService);
     return programApplies && serviceApplies;
 }

@@ -32,9 +32,9 @@ struct RemoteDesktopListener {
     std::wstring systemDirectory;  // C:\Windows\system32, for a program named by its full path
 };
 
-// Whether a rule's program and service leave Remote Desktop's listener in: any program or svchost.exe
-// (and on Windows 7 and Server 2008 R2 "System", the kernel), any service or TermService, and no app
-// package.
+// Whether a rule's program and service leave Remote Desktop's listener in, and it names no app package: from
+// Windows 8 on any program or svchost.exe, and any service or TermService; on Windows 7 and Server 2008 R2 any
+// program or "System" (the kernel), and no service.
 bool AppliesToListener(const FirewallRule& rule, const RemoteDesktopListener& listener);
 
 // An enabled inbound rule with `action` for `protocol` (or for any protocol) whose local ports cover `port` and

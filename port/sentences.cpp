@@ -20,6 +20,10 @@ constexpr FindingText kFindings[] = {
     {FindingKind::RemoteDesktopOffHere,
      L"这台计算机没有允许远程连接。请先在“系统属性”的“远程”选项卡中选择“允许远程连接到此计算机”。",
      L"这台计算机没有允许远程连接"},
+    {FindingKind::RemoteDesktopOffHereWindows7,
+     L"这台计算机没有允许远程连接。请先在“系统属性”的“远程”选项卡中选择“不允许连接到这台计算机”以外的一项，例如“允许运行"
+     L"任意版本远程桌面的计算机连接(较不安全)”。",
+     L"这台计算机没有允许远程连接"},
     {FindingKind::RemoteDesktopOffByPolicy,
      L"组策略禁止了远程桌面连接（“允许用户通过使用远程桌面服务进行远程连接”）。请管理员先在组策略中启用这一设置。",
      L"组策略禁止了远程桌面连接"},

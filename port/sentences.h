@@ -24,6 +24,10 @@ namespace words {
 
 // Start-up.
 constexpr wchar_t kDefaultPortLine[] = L"程序默认将远程端口设置为：{port}";
+constexpr wchar_t kShellNotRegistered[] =
+    L"WScript.Shell 组件（用于读写注册表）没有注册，加固过的服务器常会注销它（错误代码 0x{code}）。请以管理员身份运行 "
+    L"regsvr32 %SystemRoot%\\System32\\wshom.ocx 重新注册它，再修改端口；若服务器的安全策略要求注销，修改完成后可运行 "
+    L"regsvr32 /u %SystemRoot%\\System32\\wshom.ocx 再次注销。";
 constexpr wchar_t kNoShellAtStartup[] = L"无法读取当前远程端口：无法创建脚本宿主对象 wscript.shell，{reason}";
 constexpr wchar_t kCurrentPortUnreadable[] = L"无法读取当前远程端口：{reason}";
 constexpr wchar_t kPendingPort[] = L"远程桌面现在仍在端口 {ports} 上监听，已设置的端口 {port} 在重启计算机后生效";
@@ -148,6 +152,7 @@ std::wstring ProfileNames(int profiles, bool asNetworks = false);
 enum class FindingKind {
     HomeEdition,
     RemoteDesktopOffHere,
+    RemoteDesktopOffHereWindows7,
     RemoteDesktopOffByPolicy,
     PortTaken,
     PortTakenByKernel,

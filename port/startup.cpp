@@ -19,7 +19,10 @@ std::optional<uint32_t> RunStartup(Platform& platform, MainView& view) {
     AppendLogLine(view, Say(words::kDefaultPortLine, {{L"port", view.NewPortText()}}));
 
     if (!shell) {
-        AppendLogLine(view, Say(words::kNoShellAtStartup, {{L"reason", DescribeFailure(shellStatus)}}));
+        const std::wstring reason = ScriptShellFailure(shellStatus);
+        const bool explained = reason != DescribeFailure(shellStatus);
+        AppendLogLine(view,
+                      Say(explained ? words::kCurrentPortUnreadable : words::kNoShellAtStartup, {{L"reason", reason}}));
         return std::nullopt;
     }
     const CurrentPort port = ReadCurrentPort(*shell);

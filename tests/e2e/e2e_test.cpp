@@ -377,6 +377,54 @@ TEST_F(ProgramTest, WindowsSevenRulesNameTheKernelListener) {
     ChangeAndDeclineRestart(program, P2);
     EXPECT_EQ(Rules(), (std::vector<FirewallRule>{windows, Kernel(OurRule(L"TCP", P2, 4, L"LocalSubnet")),
                                                   Kernel(OurRule(L"UDP", P2, 4, L"LocalSubnet"))}));
+
+    // Windows 7's own rule disabled, a rule for svchost.exe and TermService (as from Windows 8 on) admits nothing.
+    windows.enabled = false;
+    ASSERT_TRUE(stand_in::WriteRules({windows, expected::WindowsRemoteDesktopRule(6)}));
+    SetDword(kRdpTcpPortPath, 3389);
+    const Box warning = Change(program, P);
+    EXPECT_NE(warning.text.find(L"没有找到允许远程桌面端口 3389 的已启用防火墙规则"), std::wstring::npos) << Utf8(warning.text);
+    program.Answer(warning, IDNO);
+}
+
+// A server hardened against scripts has the script shell's class unregistered: start-up and 修改 say what is
+// missing and how to register it again, and nothing is written.
+TEST_F(ProgramTest, AnUnregisteredScriptShellIsExplained) {
+    struct ClassNameRemoved {
+        HKEY classes = nullptr;
+        ClassNameRemoved() {
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_ALL_ACCESS, &classes);
+            HKEY saved = nullptr, original = nullptr;
+            RegCreateKeyExW(classes, L"korvane-saved-WScript.Shell", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &saved,
+                            nullptr);
+            RegOpenKeyExW(classes, L"WScript.Shell", 0, KEY_ALL_ACCESS, &original);
+            RegCopyTreeW(original, nullptr, saved);
+            RegCloseKey(original);
+            RegCloseKey(saved);
+            RegDeleteTreeW(classes, L"WScript.Shell");
+        }
+        ~ClassNameRemoved() {
+            HKEY saved = nullptr, original = nullptr;
+            RegOpenKeyExW(classes, L"korvane-saved-WScript.Shell", 0, KEY_ALL_ACCESS, &saved);
+            RegCreateKeyExW(classes, L"WScript.Shell", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &original, nullptr);
+            RegCopyTreeW(saved, nullptr, original);
+            RegCloseKey(original);
+            RegCloseKey(saved);
+            RegDeleteTreeW(classes, L"korvane-saved-WScript.Shell");
+            RegCloseKey(classes);
+        }
+    };
+    const std::string before = ChangedKeys();
+    const ClassNameRemoved removed;
+    Program program;
+    const std::wstring log = program.Text(kIdRizhi);
+    EXPECT_NE(log.find(L"WScript.Shell 组件（用于读写注册表）没有注册"), std::wstring::npos) << Utf8(log);
+    EXPECT_NE(log.find(L"regsvr32 %SystemRoot%\\System32\\wshom.ocx"), std::wstring::npos) << Utf8(log);
+    const Box failure = Change(program, P);
+    EXPECT_NE(failure.text.find(L"WScript.Shell 组件（用于读写注册表）没有注册"), std::wstring::npos) << Utf8(failure.text);
+    EXPECT_NE(failure.text.find(L"regsvr32 /u"), std::wstring::npos) << Utf8(failure.text);
+    program.Answer(failure, IDOK);
+    EXPECT_EQ(ChangedKeys(), before);
 }
 
 // Who may connect as Windows applies it: with Windows' own rules disabled, Group Policy's rule for one address gives
@@ -416,6 +464,11 @@ TEST_F(ProgramTest, WindowsSevenReadsTheDynamicRangeFromNetsh) {
     ASSERT_TRUE(
         CopyFileW((Folder() + L"netsh_stand_in.exe").c_str(), (std::wstring(system) + L"\\netsh.exe").c_str(), FALSE));
     const ScopedValue native(L"HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides\\netsh.exe", L"native");
+    // Windows 7's own listener rule: the kernel's, for every network.
+    FirewallRule windows = Kernel(OurRule(L"TCP", L"3389"));
+    windows.name = L"远程桌面(TCP-In)";
+    windows.grouping = L"@FirewallAPI.dll,-28752";
+    ASSERT_TRUE(stand_in::WriteRules({windows}));
     struct RangeFile {
         const wchar_t* path = L"C:\\netsh-dynamicport.txt";
         RangeFile() { std::ofstream(Utf8(path).c_str()) << "10000 1000"; }

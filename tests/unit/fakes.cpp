@@ -170,7 +170,8 @@ std::unique_ptr<FirewallPolicy> FakePlatform::CreateFirewallPolicy(Status& statu
 std::unique_ptr<ScriptShell> FakePlatform::CreateScriptShell(Status& status) {
     world_.calls.push_back(L"create shell");
     if (world_.failShellCreation) {
-        status = Status::Failure(0x800401F3u, L"无效的类字符串");
+        status = Status::Failure(world_.shellCreationCode,
+                                 world_.shellCreationCode == 0x800401F3u ? L"无效的类字符串" : L"拒绝访问。");
         return nullptr;
     }
     ++world_.shellsCreated;

@@ -39,6 +39,7 @@ struct FakeWorld {
     // "regstrings <key>".
     std::set<std::wstring> failing;
     bool failShellCreation = false;
+    uint32_t shellCreationCode = 0x800401F3u;  // CO_E_CLASSSTRING, as where wshom.ocx is unregistered
     int shellsCreated = 0;
     int shellsAlive = 0;
 

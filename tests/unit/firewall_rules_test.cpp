@@ -110,7 +110,9 @@ TEST(AppliesToListener, AnyProgramOrServiceOrRemoteDesktopsOwn) {
         {L"C:\\nginx\\nginx.exe", L"", {10, 0}, false},
         {L"System", L"", {10, 0}, false},
         {L"System", L"", {6, 1}, true},
-        {L"%SystemRoot%\\system32\\svchost.exe", L"TermService", {6, 1}, true},
+        {L"%SystemRoot%\\system32\\svchost.exe", L"TermService", {6, 1}, false},
+        {L"%SystemRoot%\\system32\\svchost.exe", L"", {6, 1}, false},
+        {L"", L"TermService", {6, 1}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.program, c.program + wcslen(c.program)) + " " + std::to_string(c.version.major));
@@ -412,8 +414,10 @@ TEST_F(FirewallRulesTest, WithoutAProgramInTheRuleTheVersionGivesIt) {
     world.registry[kRdpTcpPortPath] = Dword(3389);
     world.version = {6, 1};
     world.windowsRules = {WindowsRule(6, 7, L"*")};  // svchost.exe and TermService, as from Windows 8 on
-    Change(L"3390");
-    EXPECT_EQ(world.rules.at(L"远程桌面端口 3390 (TCP)").serviceName, L"TermService");
+    Change(L"3390", {7});                              // No
+    ASSERT_EQ(Questions().size(), 1u) << "such a rule admits nothing on Windows 7";
+    EXPECT_NE(Questions()[0].find(L"没有找到允许远程桌面端口 3389 的已启用防火墙规则"), std::wstring::npos);
+    EXPECT_TRUE(world.rules.empty());
 }
 
 TEST_F(FirewallRulesTest, AnExistingRuleIsResetWhollyAndAnEarlierPortsRuleIsLeftAlone) {

@@ -216,17 +216,29 @@ TEST_F(PortChangeTest, TwoChangesAppendEightLinesAndTheSamePortTwiceKeepsOneEntr
     EXPECT_EQ(world.shellsAlive, 0);
 }
 
+// Where the class is not registered (servers hardened against scripts) the reason says so and how to register
+// it; any other reason is the system's.
 TEST_F(PortChangeTest, MissingScriptShellObjectIsReportedAndNothingHappens) {
-    world.failShellCreation = true;
-    Change(L"3390");
-    ASSERT_EQ(world.messages.size(), 1u);
-    EXPECT_EQ(world.messages[0].style, 16);
-    EXPECT_EQ(world.messages[0].prompt,
-              L"修改远程端口失败。\r\n\r\n失败的步骤：创建脚本宿主对象 wscript.shell\r\n原因：无效的类字符串（错误代码 "
-              L"0x800401F3）\r\n\r\n没有写入任何设置，远程桌面端口和防火墙设置均未改变。");
-    EXPECT_EQ(view.log,
-              kStartLog + L"修改失败：创建脚本宿主对象 wscript.shell，无效的类字符串（错误代码 0x800401F3）\r\n");
-    EXPECT_EQ(view.newPort, L"3390");
+    const struct {
+        uint32_t code;
+        std::wstring reason;
+    } cases[] = {
+        {0x800401F3u, expected::ShellNotRegistered(L"800401F3")},
+        {0x80070005u, L"拒绝访问。（错误代码 0x80070005）"},
+    };
+    for (const auto& c : cases) {
+        world.messages.clear();
+        view.log = kStartLog;
+        world.failShellCreation = true;
+        world.shellCreationCode = c.code;
+        Change(L"3390");
+        ASSERT_EQ(world.messages.size(), 1u);
+        EXPECT_EQ(world.messages[0].style, 16);
+        EXPECT_EQ(world.messages[0].prompt, L"修改远程端口失败。\r\n\r\n失败的步骤：创建脚本宿主对象 wscript.shell\r\n原因：" +
+                                                c.reason + L"\r\n\r\n没有写入任何设置，远程桌面端口和防火墙设置均未改变。");
+        EXPECT_EQ(view.log, kStartLog + L"修改失败：创建脚本宿主对象 wscript.shell，" + c.reason + L"\r\n");
+        EXPECT_EQ(view.newPort, L"3390");
+    }
 }
 
 TEST_F(PortChangeTest, PreviousValueThatCannotBeReadStopsTheChangeBeforeAnyWrite) {

@@ -83,9 +83,13 @@ TEST_F(StartupTest, MissingScriptShellObjectStillOpensTheWindowAndSaysWhy) {
     EXPECT_EQ(view.currentPort, L"");
     EXPECT_FALSE(view.currentPortEnabled);
     EXPECT_EQ(view.newPort, L"10010");
-    EXPECT_EQ(view.log, kDefaultLine +
-                            L"无法读取当前远程端口：无法创建脚本宿主对象 wscript.shell，无效的类字符串（错误代码 "
-                            L"0x800401F3）\r\n");
+    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：" + expected::ShellNotRegistered(L"800401F3") + L"\r\n");
+
+    view.log.clear();
+    world.shellCreationCode = 0x80070005u;
+    RunStartup(platform, view);
+    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：无法创建脚本宿主对象 wscript.shell，拒绝访问。（错误代码 "
+                                       L"0x80070005）\r\n");
 }
 
 TEST_F(StartupTest, AppendsAfterWhateverTheLogAlreadyHolds) {
