@@ -174,7 +174,10 @@ HRESULT WriteProperties(Interface* target, const RuleProperty<Interface> (&prope
 // only where they differ from what the rule holds, and one that cannot be read is then never written either.
 using Rule3 = INetFwRule3;
 constexpr int kNewer = kOptional | kWhereDifferent;
+// SecureFlags before the authorised lists: Windows checks each property as it is set, and the lists of remote
+// users and machines belong to a rule that allows only secure connections.
 const RuleProperty<Rule3> kRule3Properties[] = {
+    Field<Rule3, &FirewallRule::secureFlags, &Rule3::get_SecureFlags, &Rule3::put_SecureFlags, kNewer>(),
     Field<Rule3, &FirewallRule::localAppPackageId, &Rule3::get_LocalAppPackageId, &Rule3::put_LocalAppPackageId,
           kNewer>(),
     Field<Rule3, &FirewallRule::localUserOwner, &Rule3::get_LocalUserOwner, &Rule3::put_LocalUserOwner, kNewer>(),
@@ -184,7 +187,6 @@ const RuleProperty<Rule3> kRule3Properties[] = {
           &Rule3::put_RemoteUserAuthorizedList, kNewer>(),
     Field<Rule3, &FirewallRule::remoteMachineAuthorizedList, &Rule3::get_RemoteMachineAuthorizedList,
           &Rule3::put_RemoteMachineAuthorizedList, kNewer>(),
-    Field<Rule3, &FirewallRule::secureFlags, &Rule3::get_SecureFlags, &Rule3::put_SecureFlags, kNewer>(),
 };
 
 HRESULT ReadRule3(INetFwRule* source, FirewallRule& rule) {
