@@ -4,15 +4,10 @@
 
 namespace korvane {
 
-namespace {
-
-// System texts end in a line break (and sometimes a space) that has no place inside a message.
 std::wstring TrimmedEnd(std::wstring text) {
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     return text;
 }
-
-}  // namespace
 
 std::wstring DescribeFailure(const Status& status) {
     std::wstring text = TrimmedEnd(status.message);

@@ -7,6 +7,9 @@
 
 namespace korvane {
 
+// `text` without the line break (and spaces) that system texts end in, which have no place inside a message.
+std::wstring TrimmedEnd(std::wstring text);
+
 // The system's error text followed by its code, for instance "拒绝访问。（错误代码 0x80070005）".
 std::wstring DescribeFailure(const Status& status);
 

@@ -1,5 +1,6 @@
 #include "ui/control_placement_win32.h"
 
+#include "platform/win32/scoped.h"
 #include "ui/window_win32.h"
 
 #include <string>
@@ -16,35 +17,22 @@ bool IsLeftAlignedLabel(HWND control) {
     return lstrcmpiW(className, L"Static") == 0 && (type == SS_LEFT || type == SS_LEFTNOWORDWRAP);
 }
 
-// The control's device context with its own font selected, for as long as this lives.
-class ControlTextContext {
-public:
-    explicit ControlTextContext(HWND control) : control_(control), dc_(GetDC(control)) {
-        HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-        if (dc_ && font) previousFont_ = SelectObject(dc_, font);
-    }
-    ~ControlTextContext() {
-        if (previousFont_) SelectObject(dc_, previousFont_);
-        if (dc_) ReleaseDC(control_, dc_);
-    }
-    ControlTextContext(const ControlTextContext&) = delete;
-    ControlTextContext& operator=(const ControlTextContext&) = delete;
-    HDC Get() const { return dc_; }
-
-private:
-    HWND control_;
-    HDC dc_;
-    HGDIOBJ previousFont_ = nullptr;
-};
-
 // Size of the label's text as one line in its font, as the label itself draws it; nothing for no text.
 SIZE TextSize(HWND label) {
     const std::wstring text = WindowTextOf(label);
-    ControlTextContext context(label);
-    if (text.empty() || !context.Get()) return SIZE{0, 0};
+    // The label's device context with its own font selected.
+    const HDC dc = GetDC(label);
+    if (!dc) return SIZE{0, 0};
+    const AtScopeEnd release([label, dc] { ReleaseDC(label, dc); });
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+    const HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
+    const AtScopeEnd restore([dc, previousFont] {
+        if (previousFont) SelectObject(dc, previousFont);
+    });
+    if (text.empty()) return SIZE{0, 0};
     const UINT prefix = (GetWindowLongW(label, GWL_STYLE) & SS_NOPREFIX) ? DT_NOPREFIX : 0;
     RECT rect = {0, 0, 0, 0};
-    DrawTextW(context.Get(), text.c_str(), static_cast<int>(text.size()), &rect,
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect,
               DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | prefix);
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }

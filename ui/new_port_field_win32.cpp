@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/win32/scoped.h"
 #include "ui/new_port_field.h"
 
 namespace korvane {
@@ -16,48 +17,17 @@ namespace {
 
 constexpr const wchar_t* kTooltipText = L"双击我可清空内容哦！";
 
-// The clipboard, open for as long as this lives.
-class OpenClipboardScope {
-public:
-    explicit OpenClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-    OpenClipboardScope(const OpenClipboardScope&) = delete;
-    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
-    ~OpenClipboardScope() {
-        if (open_) CloseClipboard();
-    }
-    explicit operator bool() const { return open_; }
-
-private:
-    bool open_;
-};
-
-// A locked global memory block, unlocked when this goes.
-class GlobalLockScope {
-public:
-    explicit GlobalLockScope(HGLOBAL memory) : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
-    GlobalLockScope(const GlobalLockScope&) = delete;
-    GlobalLockScope& operator=(const GlobalLockScope&) = delete;
-    ~GlobalLockScope() {
-        if (data_) GlobalUnlock(memory_);
-    }
-    const void* Data() const { return data_; }
-    std::size_t Size() const { return data_ ? GlobalSize(memory_) : 0; }
-
-private:
-    HGLOBAL memory_;
-    void* data_;
-};
-
 // The clipboard's text up to its terminating null, never reading past the end of the block; empty
 // when the clipboard holds no text or cannot be opened.
 std::wstring ClipboardText(HWND owner) {
     if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return {};
-    OpenClipboardScope clipboard(owner);
-    if (!clipboard) return {};
-    GlobalLockScope block(GetClipboardData(CF_UNICODETEXT));
-    const auto* text = static_cast<const wchar_t*>(block.Data());
+    if (!OpenClipboard(owner)) return {};
+    const AtScopeEnd closeClipboard([] { CloseClipboard(); });
+    const HGLOBAL block = GetClipboardData(CF_UNICODETEXT);
+    const auto* text = block ? static_cast<const wchar_t*>(GlobalLock(block)) : nullptr;
     if (!text) return {};
-    return std::wstring(text, wcsnlen(text, block.Size() / sizeof(wchar_t)));
+    const AtScopeEnd unlock([block] { GlobalUnlock(block); });
+    return std::wstring(text, wcsnlen(text, GlobalSize(block) / sizeof(wchar_t)));
 }
 
 class NewPortField {
@@ -69,8 +39,7 @@ public:
     static void Attach(HWND edit);
 
 private:
-    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR self);
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     LRESULT OnCharacter(UINT message, WPARAM wParam, LPARAM lParam);
@@ -116,8 +85,7 @@ void NewPortField::CreateTooltip() {
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-LRESULT CALLBACK NewPortField::Procedure(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                         DWORD_PTR self) {
+LRESULT CALLBACK NewPortField::Procedure(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
     auto* field = reinterpret_cast<NewPortField*>(self);
     const LRESULT result = field->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) delete field;

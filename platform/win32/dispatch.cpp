@@ -15,6 +15,14 @@ Status FailureFromHresult(HRESULT code, const std::wstring& fallback) {
     return Status::Failure(static_cast<uint32_t>(code), text);
 }
 
+Status StatusFromHresult(HRESULT code) {
+    return SUCCEEDED(code) ? Status::Ok() : FailureFromHresult(code);
+}
+
+Status LastErrorStatus() {
+    return FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
+}
+
 Status InvokeMethod(IDispatch* object, const wchar_t* name, std::initializer_list<const VARIANT*> arguments,
                     VARIANT* result) {
     DISPID id = DISPID_UNKNOWN;
@@ -32,10 +40,7 @@ Status InvokeMethod(IDispatch* object, const wchar_t* name, std::initializer_lis
     UINT badArgument = 0;
     hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, exception.Get(),
                         &badArgument);
-    if (hr != DISP_E_EXCEPTION) {
-        if (FAILED(hr)) return FailureFromHresult(hr);
-        return Status::Ok();
-    }
+    if (hr != DISP_E_EXCEPTION) return StatusFromHresult(hr);
     EXCEPINFO& info = *exception.Get();
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
     const uint32_t code = AutomationExceptionCode(static_cast<uint32_t>(info.scode), info.wCode);

@@ -20,4 +20,10 @@ Status InvokeMethod(IDispatch* object, const wchar_t* name, std::initializer_lis
 // Builds a failure from an HRESULT, with the system's text (or `fallback` when the system has none).
 Status FailureFromHresult(HRESULT code, const std::wstring& fallback = std::wstring());
 
+// Success, or the failure of `code`.
+Status StatusFromHresult(HRESULT code);
+
+// The failure GetLastError tells, right after a Win32 call has failed.
+Status LastErrorStatus();
+
 }  // namespace korvane

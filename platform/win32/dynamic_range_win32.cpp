@@ -89,7 +89,8 @@ Status QueryWmi(uint64_t deadline, DynamicPortRange& range) {
     hr = SetWmiSecurity(settings.Get());
     if (FAILED(hr)) return WmiFailure(hr);
     WmiTcpSettings rows(settings.Get());
-    const uint32_t code = CollectDynamicRange(rows, deadline, [] { return GetTickCount64(); }, range);
+    const uint32_t code = CollectDynamicRange(
+        rows, deadline, [] { return GetTickCount64(); }, range);
     return code == 0 ? Status::Ok() : WmiFailure(static_cast<HRESULT>(code));
 }
 
@@ -97,16 +98,14 @@ Status QueryWmi(uint64_t deadline, DynamicPortRange& range) {
 // that outlives the wait never touches freed memory.
 struct SharedQuery {
     LONG references = 2;
-    HANDLE answered = nullptr;  // set once `status` and `range` hold the answer
+    KernelHandle answered;  // set once `status` and `range` hold the answer
     uint64_t deadline = 0;
     DynamicRangeQuery query;
     Status status;
     DynamicPortRange range;
 
     void Release() {
-        if (InterlockedDecrement(&references) != 0) return;
-        CloseHandle(answered);
-        delete this;
+        if (InterlockedDecrement(&references) == 0) delete this;
     }
 };
 
@@ -120,7 +119,7 @@ DWORD WINAPI RunQuery(void* parameter) {
     } else {
         shared->status = FailureFromHresult(com);
     }
-    SetEvent(shared->answered);
+    SetEvent(shared->answered.Get());
     shared->Release();
     return 0;
 }
@@ -130,23 +129,22 @@ DWORD WINAPI RunQuery(void* parameter) {
 Status DynamicRangeOnItsOwnThread(uint32_t waitMs, HWND owner, DynamicRangeQuery query, DynamicPortRange& range) {
     auto* shared = new (std::nothrow) SharedQuery;
     if (!shared) return FailureFromHresult(E_OUTOFMEMORY);
-    shared->answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    shared->answered.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!shared->answered) {
-        const Status status = FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
+        const Status status = LastErrorStatus();
         delete shared;
         return status;
     }
     shared->deadline = GetTickCount64() + waitMs;
     shared->query = std::move(query);
-    const HANDLE thread = CreateThread(nullptr, 0, &RunQuery, shared, 0, nullptr);
+    const KernelHandle thread(CreateThread(nullptr, 0, &RunQuery, shared, 0, nullptr));
     if (!thread) {
-        const Status status = FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
+        const Status status = LastErrorStatus();
         shared->references = 1;
         shared->Release();
         return status;
     }
-    CloseHandle(thread);
-    const bool answered = WaitKeepingWindowsPainted(owner, shared->answered, waitMs);
+    const bool answered = WaitKeepingWindowsPainted(owner, shared->answered.Get(), waitMs);
     const Status status = answered ? shared->status : FailureFromHresult(HRESULT_FROM_WIN32(ERROR_TIMEOUT));
     if (answered && status) range = shared->range;
     shared->Release();

@@ -1,5 +1,7 @@
 #include "platform/win32/error_text.h"
 
+#include "platform/failure_text.h"
+
 namespace korvane {
 
 namespace {
@@ -12,8 +14,7 @@ std::wstring FormatSystemMessageIn(DWORD code, DWORD language) {
     std::wstring text;
     if (length != 0 && buffer) text.assign(buffer, length);
     LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
-    return text;
+    return TrimmedEnd(std::move(text));
 }
 
 // In Chinese (Simplified), the language of the program, where the system has its messages in it; otherwise

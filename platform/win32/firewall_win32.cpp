@@ -6,6 +6,8 @@
 #include <initguid.h>
 #include <netfw.h>
 
+#include <type_traits>
+
 #include "platform/firewall_rule_writes.h"
 #include "platform/win32/dispatch.h"
 #include "platform/win32/scoped.h"
@@ -20,24 +22,42 @@ constexpr HRESULT kRuleNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 constexpr long kEdgeTraversalDeny = 0;
 constexpr long kEdgeTraversalAllow = 1;
 
-// A text the rule is not to have goes as none: Windows refuses some empty texts.
-template <typename Rule, typename Setter>
-HRESULT PutText(Rule* target, Setter setter, const std::wstring& value) {
+// A text the rule is not to have goes as none: Windows refuses some empty texts. A text property the rule does
+// not have comes back empty.
+template <typename Interface>
+HRESULT Put(Interface* target, HRESULT (STDMETHODCALLTYPE Interface::*setter)(BSTR), const std::wstring& value) {
     const Bstr text(value.empty() ? nullptr : value.c_str());
     return (target->*setter)(text.Get());
 }
 
-// A text property the rule does not have comes back empty.
-template <typename Rule, typename Getter>
-HRESULT GetText(Rule* source, Getter getter, std::wstring& value) {
+template <typename Interface>
+HRESULT Get(Interface* source, HRESULT (STDMETHODCALLTYPE Interface::*getter)(BSTR*), std::wstring& value) {
     Bstr text;
     const HRESULT hr = (source->*getter)(text.Put());
     value = SUCCEEDED(hr) && text.Get() ? std::wstring(text.Get(), SysStringLen(text.Get())) : std::wstring();
     return hr;
 }
 
+// Numbers (long, or one of the firewall's enumerations) and flags (VARIANT_BOOL).
+template <typename Interface, typename Value, typename Field>
+HRESULT Put(Interface* target, HRESULT (STDMETHODCALLTYPE Interface::*setter)(Value), Field value) {
+    if constexpr (std::is_same_v<Field, bool>)
+        return (target->*setter)(value ? VARIANT_TRUE : VARIANT_FALSE);
+    else
+        return (target->*setter)(static_cast<Value>(value));
+}
+
+template <typename Interface, typename Value, typename Field>
+HRESULT Get(Interface* source, HRESULT (STDMETHODCALLTYPE Interface::*getter)(Value*), Field& value) {
+    Value got = {};
+    const HRESULT hr = (source->*getter)(&got);
+    if (SUCCEEDED(hr)) value = static_cast<Field>(got);
+    return hr;
+}
+
 // The interfaces a rule is limited to: a VARIANT holding an array of names, or nothing for every interface.
-HRESULT ReadInterfaces(INetFwRule* source, std::vector<std::wstring>& names) {
+HRESULT ReadInterfaces(INetFwRule* source, FirewallRule& rule) {
+    std::vector<std::wstring>& names = rule.interfaces;
     names.clear();
     Variant value;
     const HRESULT hr = source->get_Interfaces(value.Get());
@@ -55,7 +75,8 @@ HRESULT ReadInterfaces(INetFwRule* source, std::vector<std::wstring>& names) {
     return S_OK;
 }
 
-HRESULT WriteInterfaces(INetFwRule* target, const std::vector<std::wstring>& names) {
+HRESULT WriteInterfaces(INetFwRule* target, const FirewallRule& rule, const FirewallRule&) {
+    const std::vector<std::wstring>& names = rule.interfaces;
     Variant value;
     if (!names.empty()) {
         SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(names.size()));
@@ -71,146 +92,164 @@ HRESULT WriteInterfaces(INetFwRule* target, const std::vector<std::wstring>& nam
     return target->put_Interfaces(value.Ref());
 }
 
-// Edge traversal, and where the rule has them the settings of Windows 7's INetFwRule2 and Windows 8's
-// INetFwRule3. Those newer settings are optional: one that cannot be read keeps its "none", and since they are
-// written only where they differ from what the rule holds, it is then never written either.
-HRESULT ReadNewerSettings(INetFwRule* source, FirewallRule& rule) {
-    VARIANT_BOOL edgeTraversal = VARIANT_FALSE;
-    const HRESULT hr = source->get_EdgeTraversal(&edgeTraversal);
+// Edge traversal: allowed or not on every Windows, and the deferred choices too through Windows 7's INetFwRule2.
+HRESULT ReadEdgeTraversal(INetFwRule* source, FirewallRule& rule) {
+    bool allowed = false;
+    const HRESULT hr = Get(source, &INetFwRule::get_EdgeTraversal, allowed);
     if (FAILED(hr)) return hr;
-    rule.edgeTraversalOptions = edgeTraversal != VARIANT_FALSE ? kEdgeTraversalAllow : kEdgeTraversalDeny;
+    rule.edgeTraversalOptions = allowed ? kEdgeTraversalAllow : kEdgeTraversalDeny;
     ComPtr<INetFwRule2> rule2;
-    long options = 0;
-    if (SUCCEEDED(source->QueryInterface(IID_INetFwRule2, rule2.PutVoid())) &&
-        SUCCEEDED(rule2->get_EdgeTraversalOptions(&options)))
-        rule.edgeTraversalOptions = static_cast<int>(options);
-
-    ComPtr<INetFwRule3> rule3;
-    if (FAILED(source->QueryInterface(IID_INetFwRule3, rule3.PutVoid()))) return S_OK;
-    GetText(rule3.Get(), &INetFwRule3::get_LocalAppPackageId, rule.localAppPackageId);
-    GetText(rule3.Get(), &INetFwRule3::get_LocalUserOwner, rule.localUserOwner);
-    GetText(rule3.Get(), &INetFwRule3::get_LocalUserAuthorizedList, rule.localUserAuthorizedList);
-    GetText(rule3.Get(), &INetFwRule3::get_RemoteUserAuthorizedList, rule.remoteUserAuthorizedList);
-    GetText(rule3.Get(), &INetFwRule3::get_RemoteMachineAuthorizedList, rule.remoteMachineAuthorizedList);
-    long secureFlags = 0;
-    if (SUCCEEDED(rule3->get_SecureFlags(&secureFlags))) rule.secureFlags = static_cast<int>(secureFlags);
+    if (SUCCEEDED(source->QueryInterface(IID_INetFwRule2, rule2.PutVoid())))
+        Get(rule2.Get(), &INetFwRule2::get_EdgeTraversalOptions, rule.edgeTraversalOptions);
     return S_OK;
 }
 
-// Edge traversal, and what only INetFwRule3 has. Those optional settings are written only where they differ
-// from what the rule holds, so a rule of ours never depends on how a Windows takes "none" for them.
-HRESULT WriteNewerSettings(INetFwRule* target, const FirewallRule& rule, const FirewallRule& current) {
+HRESULT WriteEdgeTraversal(INetFwRule* target, const FirewallRule& rule, const FirewallRule&) {
     ComPtr<INetFwRule2> rule2;
-    if (FAILED(target->QueryInterface(IID_INetFwRule2, rule2.PutVoid()))) {
-        return target->put_EdgeTraversal(rule.edgeTraversalOptions == kEdgeTraversalAllow ? VARIANT_TRUE
-                                                                                          : VARIANT_FALSE);
+    if (FAILED(target->QueryInterface(IID_INetFwRule2, rule2.PutVoid())))
+        return Put(target, &INetFwRule::put_EdgeTraversal, rule.edgeTraversalOptions == kEdgeTraversalAllow);
+    return Put(rule2.Get(), &INetFwRule2::put_EdgeTraversalOptions, rule.edgeTraversalOptions);
+}
+
+// How a property is read and written.
+enum PropertyUse {
+    kRequired = 0,
+    kOptional = 1,        // one that cannot be read keeps its "none" and fails no read
+    kWhereDifferent = 2,  // written only where it differs from what the rule holds
+};
+
+// One property of a rule, as one interface reads and writes it, and the step of the writes it belongs to.
+template <typename Interface>
+struct RuleProperty {
+    RuleWrite step;
+    int use;
+    HRESULT (*read)(Interface* source, FirewallRule& rule);
+    HRESULT (*write)(Interface* target, const FirewallRule& rule, const FirewallRule& current);
+    bool (*same)(const FirewallRule& rule, const FirewallRule& current);
+};
+
+template <auto kField>
+bool Same(const FirewallRule& rule, const FirewallRule& current) {
+    return rule.*kField == current.*kField;
+}
+
+template <auto kField, auto kGetter, typename Interface>
+HRESULT ReadField(Interface* source, FirewallRule& rule) {
+    return Get(source, kGetter, rule.*kField);
+}
+
+template <auto kField, auto kSetter, typename Interface>
+HRESULT WriteField(Interface* target, const FirewallRule& rule, const FirewallRule&) {
+    return Put(target, kSetter, rule.*kField);
+}
+
+template <typename Interface, auto kField, auto kGetter, auto kSetter, int kUse = kRequired>
+constexpr RuleProperty<Interface> Field(RuleWrite step = RuleWrite::Settings) {
+    bool (*same)(const FirewallRule&, const FirewallRule&) = nullptr;
+    if constexpr ((kUse & kWhereDifferent) != 0) same = &Same<kField>;
+    return {step, kUse, &ReadField<kField, kGetter, Interface>, &WriteField<kField, kSetter, Interface>, same};
+}
+
+template <typename Interface, std::size_t kCount>
+HRESULT ReadProperties(Interface* source, const RuleProperty<Interface> (&properties)[kCount], FirewallRule& rule) {
+    for (const RuleProperty<Interface>& property : properties) {
+        const HRESULT hr = property.read(source, rule);
+        if (FAILED(hr) && !(property.use & kOptional)) return hr;
     }
-    HRESULT hr = rule2->put_EdgeTraversalOptions(rule.edgeTraversalOptions);
+    return S_OK;
+}
+
+template <typename Interface, std::size_t kCount>
+HRESULT WriteProperties(Interface* target, const RuleProperty<Interface> (&properties)[kCount], RuleWrite step,
+                        const FirewallRule& rule, const FirewallRule& current) {
+    for (const RuleProperty<Interface>& property : properties) {
+        if (property.step != step || ((property.use & kWhereDifferent) && property.same(rule, current))) continue;
+        const HRESULT hr = property.write(target, rule, current);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+// Windows 8's INetFwRule3. A rule of ours never depends on how a Windows takes "none" for them: they are written
+// only where they differ from what the rule holds, and one that cannot be read is then never written either.
+using Rule3 = INetFwRule3;
+constexpr int kNewer = kOptional | kWhereDifferent;
+// SecureFlags before the authorised lists: Windows checks each property as it is set, and the lists of remote
+// users and machines belong to a rule that allows only secure connections.
+const RuleProperty<Rule3> kRule3Properties[] = {
+    Field<Rule3, &FirewallRule::secureFlags, &Rule3::get_SecureFlags, &Rule3::put_SecureFlags, kNewer>(),
+    Field<Rule3, &FirewallRule::localAppPackageId, &Rule3::get_LocalAppPackageId, &Rule3::put_LocalAppPackageId,
+          kNewer>(),
+    Field<Rule3, &FirewallRule::localUserOwner, &Rule3::get_LocalUserOwner, &Rule3::put_LocalUserOwner, kNewer>(),
+    Field<Rule3, &FirewallRule::localUserAuthorizedList, &Rule3::get_LocalUserAuthorizedList,
+          &Rule3::put_LocalUserAuthorizedList, kNewer>(),
+    Field<Rule3, &FirewallRule::remoteUserAuthorizedList, &Rule3::get_RemoteUserAuthorizedList,
+          &Rule3::put_RemoteUserAuthorizedList, kNewer>(),
+    Field<Rule3, &FirewallRule::remoteMachineAuthorizedList, &Rule3::get_RemoteMachineAuthorizedList,
+          &Rule3::put_RemoteMachineAuthorizedList, kNewer>(),
+};
+
+HRESULT ReadRule3(INetFwRule* source, FirewallRule& rule) {
     ComPtr<INetFwRule3> rule3;
-    if (FAILED(hr) || FAILED(target->QueryInterface(IID_INetFwRule3, rule3.PutVoid()))) return hr;
-    const struct {
-        const std::wstring FirewallRule::*field;
-        HRESULT (STDMETHODCALLTYPE INetFwRule3::*setter)(BSTR);
-    } texts[] = {
-        {&FirewallRule::localAppPackageId, &INetFwRule3::put_LocalAppPackageId},
-        {&FirewallRule::localUserOwner, &INetFwRule3::put_LocalUserOwner},
-        {&FirewallRule::localUserAuthorizedList, &INetFwRule3::put_LocalUserAuthorizedList},
-        {&FirewallRule::remoteUserAuthorizedList, &INetFwRule3::put_RemoteUserAuthorizedList},
-        {&FirewallRule::remoteMachineAuthorizedList, &INetFwRule3::put_RemoteMachineAuthorizedList},
-    };
-    for (const auto& text : texts) {
-        if (SUCCEEDED(hr) && rule.*text.field != current.*text.field)
-            hr = PutText(rule3.Get(), text.setter, rule.*text.field);
-    }
-    if (SUCCEEDED(hr) && rule.secureFlags != current.secureFlags) hr = rule3->put_SecureFlags(rule.secureFlags);
-    return hr;
+    if (FAILED(source->QueryInterface(IID_INetFwRule3, rule3.PutVoid()))) return S_OK;
+    return ReadProperties(rule3.Get(), kRule3Properties, rule);
 }
 
-// Every property of `source`, and its name. A text property the rule does not have comes back empty.
+HRESULT WriteRule3(INetFwRule* target, const FirewallRule& rule, const FirewallRule& current) {
+    ComPtr<INetFwRule3> rule3;
+    if (FAILED(target->QueryInterface(IID_INetFwRule3, rule3.PutVoid()))) return S_OK;
+    return WriteProperties(rule3.Get(), kRule3Properties, RuleWrite::Settings, rule, current);
+}
+
+// Every property but the name, each step's in the order in which the firewall accepts them one by one (the steps'
+// order is RuleWriteOrder's).
+using Rule = INetFwRule;
+const RuleProperty<Rule> kRuleProperties[] = {
+    Field<Rule, &FirewallRule::protocol, &Rule::get_Protocol, &Rule::put_Protocol>(RuleWrite::Protocol),
+    Field<Rule, &FirewallRule::localPorts, &Rule::get_LocalPorts, &Rule::put_LocalPorts>(RuleWrite::Ports),
+    Field<Rule, &FirewallRule::remotePorts, &Rule::get_RemotePorts, &Rule::put_RemotePorts>(RuleWrite::Ports),
+    Field<Rule, &FirewallRule::icmpTypesAndCodes, &Rule::get_IcmpTypesAndCodes, &Rule::put_IcmpTypesAndCodes,
+          kOptional>(RuleWrite::IcmpTypes),
+    Field<Rule, &FirewallRule::localAddresses, &Rule::get_LocalAddresses, &Rule::put_LocalAddresses>(),
+    Field<Rule, &FirewallRule::remoteAddresses, &Rule::get_RemoteAddresses, &Rule::put_RemoteAddresses>(),
+    Field<Rule, &FirewallRule::direction, &Rule::get_Direction, &Rule::put_Direction>(),
+    Field<Rule, &FirewallRule::action, &Rule::get_Action, &Rule::put_Action>(),
+    Field<Rule, &FirewallRule::profiles, &Rule::get_Profiles, &Rule::put_Profiles>(),
+    Field<Rule, &FirewallRule::applicationName, &Rule::get_ApplicationName, &Rule::put_ApplicationName>(),
+    Field<Rule, &FirewallRule::serviceName, &Rule::get_ServiceName, &Rule::put_ServiceName>(),
+    Field<Rule, &FirewallRule::interfaceTypes, &Rule::get_InterfaceTypes, &Rule::put_InterfaceTypes>(),
+    {RuleWrite::Settings, kOptional | kWhereDifferent, &ReadInterfaces, &WriteInterfaces,
+     &Same<&FirewallRule::interfaces>},
+    {RuleWrite::Settings, kRequired, &ReadEdgeTraversal, &WriteEdgeTraversal, nullptr},
+    {RuleWrite::Settings, kRequired, &ReadRule3, &WriteRule3, nullptr},
+    Field<Rule, &FirewallRule::description, &Rule::get_Description, &Rule::put_Description>(),
+    Field<Rule, &FirewallRule::grouping, &Rule::get_Grouping, &Rule::put_Grouping>(),
+    // Set every time: a new rule object starts out disabled.
+    Field<Rule, &FirewallRule::enabled, &Rule::get_Enabled, &Rule::put_Enabled>(RuleWrite::Enabled),
+};
+
+// Every property of `source`, and its name.
 HRESULT ReadSettings(INetFwRule* source, FirewallRule& rule) {
-    long protocol = 0, profiles = 0;
-    NET_FW_RULE_DIRECTION direction = NET_FW_RULE_DIR_IN;
-    NET_FW_ACTION action = NET_FW_ACTION_ALLOW;
-    VARIANT_BOOL enabled = VARIANT_FALSE;
-    HRESULT hr = GetText(source, &INetFwRule::get_Name, rule.name);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_Description, rule.description);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_Grouping, rule.grouping);
-    if (SUCCEEDED(hr)) hr = source->get_Protocol(&protocol);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_LocalPorts, rule.localPorts);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_RemotePorts, rule.remotePorts);
-    // Optional, like the newer settings: one that cannot be read stays none.
-    if (SUCCEEDED(hr)) GetText(source, &INetFwRule::get_IcmpTypesAndCodes, rule.icmpTypesAndCodes);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_LocalAddresses, rule.localAddresses);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_RemoteAddresses, rule.remoteAddresses);
-    if (SUCCEEDED(hr)) hr = source->get_Direction(&direction);
-    if (SUCCEEDED(hr)) hr = source->get_Action(&action);
-    if (SUCCEEDED(hr)) hr = source->get_Enabled(&enabled);
-    if (SUCCEEDED(hr)) hr = source->get_Profiles(&profiles);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_ApplicationName, rule.applicationName);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_ServiceName, rule.serviceName);
-    if (SUCCEEDED(hr)) hr = GetText(source, &INetFwRule::get_InterfaceTypes, rule.interfaceTypes);
-    if (SUCCEEDED(hr)) ReadInterfaces(source, rule.interfaces);
-    if (SUCCEEDED(hr)) hr = ReadNewerSettings(source, rule);
-    rule.protocol = static_cast<int>(protocol);
-    rule.direction = direction;
-    rule.action = action;
-    rule.enabled = enabled != VARIANT_FALSE;
-    rule.profiles = static_cast<int>(profiles);
-    return hr;
+    const HRESULT hr = Get(source, &INetFwRule::get_Name, rule.name);
+    return FAILED(hr) ? hr : ReadProperties(source, kRuleProperties, rule);
 }
 
-HRESULT WriteSettings(INetFwRule* target, const FirewallRule& rule, const FirewallRule& current) {
-    HRESULT hr = PutText(target, &INetFwRule::put_LocalAddresses, rule.localAddresses);
-    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_RemoteAddresses, rule.remoteAddresses);
-    if (SUCCEEDED(hr)) hr = target->put_Direction(static_cast<NET_FW_RULE_DIRECTION>(rule.direction));
-    if (SUCCEEDED(hr)) hr = target->put_Action(static_cast<NET_FW_ACTION>(rule.action));
-    if (SUCCEEDED(hr)) hr = target->put_Profiles(rule.profiles);
-    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_ApplicationName, rule.applicationName);
-    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_ServiceName, rule.serviceName);
-    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_InterfaceTypes, rule.interfaceTypes);
-    if (SUCCEEDED(hr) && rule.interfaces != current.interfaces) hr = WriteInterfaces(target, rule.interfaces);
-    if (SUCCEEDED(hr)) hr = WriteNewerSettings(target, rule, current);
-    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_Description, rule.description);
-    if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_Grouping, rule.grouping);
-    return hr;
-}
-
-// Gives `target` every setting of `rule` but its name, so that a rule edited by hand keeps nothing of its
-// own, in the order in which the firewall accepts them one by one.
+// Gives `target` every setting of `rule` but its name, so that a rule edited by hand keeps nothing of its own.
 Status ApplySettings(INetFwRule* target, const FirewallRule& rule) {
     FirewallRule current;
     HRESULT hr = ReadSettings(target, current);
+    // "*" is any port, and any ICMP type: what a rule that changes protocol first goes back to.
+    FirewallRule any;
+    any.localPorts = any.remotePorts = any.icmpTypesAndCodes = L"*";
     for (const RuleWrite write : RuleWriteOrder(current.protocol, rule.protocol)) {
         if (FAILED(hr)) break;
-        switch (write) {
-            // "*" is any port, and any ICMP type: the rule then holds none of its own.
-            case RuleWrite::ClearPorts:
-                hr = PutText(target, &INetFwRule::put_LocalPorts, L"*");
-                if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_RemotePorts, L"*");
-                break;
-            case RuleWrite::ClearIcmpTypes:
-                hr = PutText(target, &INetFwRule::put_IcmpTypesAndCodes, L"*");
-                break;
-            case RuleWrite::Protocol:
-                hr = target->put_Protocol(rule.protocol);
-                break;
-            case RuleWrite::Ports:
-                hr = PutText(target, &INetFwRule::put_LocalPorts, rule.localPorts);
-                if (SUCCEEDED(hr)) hr = PutText(target, &INetFwRule::put_RemotePorts, rule.remotePorts);
-                break;
-            case RuleWrite::IcmpTypes:
-                hr = PutText(target, &INetFwRule::put_IcmpTypesAndCodes, rule.icmpTypesAndCodes);
-                break;
-            case RuleWrite::Settings:
-                hr = WriteSettings(target, rule, current);
-                break;
-            case RuleWrite::Enabled:
-                // Set every time: a new rule object starts out disabled.
-                hr = target->put_Enabled(rule.enabled ? VARIANT_TRUE : VARIANT_FALSE);
-                break;
-        }
+        const bool clears = write == RuleWrite::ClearPorts || write == RuleWrite::ClearIcmpTypes;
+        const RuleWrite step = write == RuleWrite::ClearPorts       ? RuleWrite::Ports
+                               : write == RuleWrite::ClearIcmpTypes ? RuleWrite::IcmpTypes
+                                                                    : write;
+        hr = WriteProperties(target, kRuleProperties, step, clears ? any : rule, current);
     }
-    return SUCCEEDED(hr) ? Status::Ok() : FailureFromHresult(hr);
+    return StatusFromHresult(hr);
 }
 
 class WindowsFirewallPolicy final : public FirewallPolicy {
@@ -218,16 +257,10 @@ public:
     explicit WindowsFirewallPolicy(ComPtr<INetFwPolicy2> policy) : policy_(std::move(policy)) {}
 
     Status LocalPolicyState(FirewallLocalPolicy& state) override {
-        long profiles = 0;
-        HRESULT hr = policy_->get_CurrentProfileTypes(&profiles);
-        if (FAILED(hr)) return FailureFromHresult(hr);
+        HRESULT hr = Get(policy_.Get(), &INetFwPolicy2::get_CurrentProfileTypes, state.currentProfiles);
         // For the profiles that are current: whether rules added here take effect.
-        NET_FW_MODIFY_STATE modifyState = NET_FW_MODIFY_STATE_OK;
-        hr = policy_->get_LocalPolicyModifyState(&modifyState);
-        if (FAILED(hr)) return FailureFromHresult(hr);
-        state.currentProfiles = static_cast<int>(profiles);
-        state.modifyState = static_cast<int>(modifyState);
-        return Status::Ok();
+        if (SUCCEEDED(hr)) hr = Get(policy_.Get(), &INetFwPolicy2::get_LocalPolicyModifyState, state.modifyState);
+        return StatusFromHresult(hr);
     }
 
     Status FirewallEnabled(int profile, bool& enabled) override {
@@ -242,10 +275,9 @@ public:
     Status AllRules(std::vector<FirewallRule>& found) override {
         found.clear();
         ComPtr<INetFwRules> rules;
-        HRESULT hr = policy_->get_Rules(rules.Put());
-        if (FAILED(hr)) return FailureFromHresult(hr);
+        if (Status status = Rules(rules); !status) return status;
         ComPtr<IUnknown> enumerator;
-        hr = rules->get__NewEnum(enumerator.Put());
+        HRESULT hr = rules->get__NewEnum(enumerator.Put());
         if (FAILED(hr)) return FailureFromHresult(hr);
         ComPtr<IEnumVARIANT> items;
         hr = enumerator->QueryInterface(IID_IEnumVARIANT, items.PutVoid());
@@ -254,8 +286,7 @@ public:
             Variant item;
             ULONG fetched = 0;
             hr = items->Next(1, item.Get(), &fetched);
-            if (FAILED(hr)) return FailureFromHresult(hr);
-            if (hr != S_OK || fetched == 0) return Status::Ok();
+            if (hr != S_OK || fetched == 0) return StatusFromHresult(hr);
             if (item.Ref().vt != VT_DISPATCH || !item.Ref().pdispVal) continue;
             ComPtr<INetFwRule> rule;
             if (FAILED(item.Ref().pdispVal->QueryInterface(IID_INetFwRule, rule.PutVoid()))) continue;
@@ -269,56 +300,49 @@ public:
     Status FindRule(const std::wstring& name, FirewallRule& found, bool& exists) override {
         exists = false;
         ComPtr<INetFwRules> rules;
-        HRESULT hr = policy_->get_Rules(rules.Put());
-        if (FAILED(hr)) return FailureFromHresult(hr);
+        if (Status status = Rules(rules); !status) return status;
         const Bstr ruleName(name.c_str());
         ComPtr<INetFwRule> rule;
-        hr = rules->Item(ruleName.Get(), rule.Put());
+        HRESULT hr = rules->Item(ruleName.Get(), rule.Put());
         if (hr == kRuleNotFound || (SUCCEEDED(hr) && !rule)) return Status::Ok();
-        if (FAILED(hr)) return FailureFromHresult(hr);
-        hr = ReadSettings(rule.Get(), found);
-        if (FAILED(hr)) return FailureFromHresult(hr);
-        exists = true;
-        return Status::Ok();
+        if (SUCCEEDED(hr)) hr = ReadSettings(rule.Get(), found);
+        exists = SUCCEEDED(hr);
+        return StatusFromHresult(hr);
     }
 
     Status EnsureRule(const FirewallRule& rule, bool& added) override {
         added = false;
         ComPtr<INetFwRules> rules;
-        HRESULT hr = policy_->get_Rules(rules.Put());
-        if (FAILED(hr)) return FailureFromHresult(hr);
-
+        if (Status status = Rules(rules); !status) return status;
         const Bstr name(rule.name.c_str());
         ComPtr<INetFwRule> existing;
-        hr = rules->Item(name.Get(), existing.Put());
+        HRESULT hr = rules->Item(name.Get(), existing.Put());
         if (FAILED(hr) && hr != kRuleNotFound) return FailureFromHresult(hr);
         if (SUCCEEDED(hr) && existing) return ApplySettings(existing.Get(), rule);
 
         ComPtr<INetFwRule> created;
         hr = CoCreateInstance(CLSID_NetFwRule, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwRule, created.PutVoid());
+        if (SUCCEEDED(hr)) hr = created->put_Name(name.Get());
         if (FAILED(hr)) return FailureFromHresult(hr);
-        hr = created->put_Name(name.Get());
-        if (FAILED(hr)) return FailureFromHresult(hr);
-        Status status = ApplySettings(created.Get(), rule);
-        if (!status) return status;
+        if (Status status = ApplySettings(created.Get(), rule); !status) return status;
         hr = rules->Add(created.Get());
-        if (FAILED(hr)) return FailureFromHresult(hr);
-        added = true;
-        return Status::Ok();
+        added = SUCCEEDED(hr);
+        return StatusFromHresult(hr);
     }
 
     Status RemoveRule(const std::wstring& name) override {
         ComPtr<INetFwRules> rules;
-        HRESULT hr = policy_->get_Rules(rules.Put());
-        if (FAILED(hr)) return FailureFromHresult(hr);
+        if (Status status = Rules(rules); !status) return status;
         const Bstr ruleName(name.c_str());
-        hr = rules->Remove(ruleName.Get());
+        const HRESULT hr = rules->Remove(ruleName.Get());
         // A rule that is already gone is what the caller wants.
-        if (FAILED(hr) && hr != kRuleNotFound) return FailureFromHresult(hr);
-        return Status::Ok();
+        return StatusFromHresult(hr == kRuleNotFound ? S_OK : hr);
     }
 
 private:
+    // The policy's list of rules, which every look-up, addition and removal goes through.
+    Status Rules(ComPtr<INetFwRules>& rules) { return StatusFromHresult(policy_->get_Rules(rules.Put())); }
+
     ComPtr<INetFwPolicy2> policy_;
 };
 
@@ -326,13 +350,9 @@ private:
 
 std::unique_ptr<FirewallPolicy> CreateWindowsFirewallPolicy(Status& status) {
     ComPtr<INetFwPolicy2> policy;
-    const HRESULT hr =
-        CoCreateInstance(CLSID_NetFwPolicy2, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwPolicy2, policy.PutVoid());
-    if (FAILED(hr)) {
-        status = FailureFromHresult(hr);
-        return nullptr;
-    }
-    status = Status::Ok();
+    status = StatusFromHresult(
+        CoCreateInstance(CLSID_NetFwPolicy2, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwPolicy2, policy.PutVoid()));
+    if (!status) return nullptr;
     return std::make_unique<WindowsFirewallPolicy>(std::move(policy));
 }
 

@@ -9,6 +9,7 @@
 #include "platform/win32/netsh_win32.h"
 #include "platform/win32/port_use_win32.h"
 #include "platform/win32/responsive_wait.h"
+#include "platform/win32/scoped.h"
 #include "platform/win32/script_shell_win32.h"
 #include "platform/win32/system_info_win32.h"
 #include "platform/win32/system_library.h"
@@ -82,9 +83,9 @@ Status Win32Platform::StartProgram(const std::wstring& program, const std::wstri
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
-        return FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
+        return LastErrorStatus();
     }
-    CloseHandle(process.hThread);
+    const KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
     DWORD code = 0;
     if (WaitKeepingWindowsPainted(owner_, process.hProcess, waitMilliseconds) &&
         GetExitCodeProcess(process.hProcess, &code)) {
@@ -92,7 +93,6 @@ Status Win32Platform::StartProgram(const std::wstring& program, const std::wstri
         exit.code = code;
         if (code != 0) exit.codeText = SystemErrorText(static_cast<HRESULT>(code));
     }
-    CloseHandle(process.hProcess);
     return Status::Ok();
 }
 

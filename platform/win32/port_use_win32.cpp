@@ -7,40 +7,12 @@
 #include <iphlpapi.h>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/scoped.h"
 #include "platform/win32/system_library.h"
 
 namespace korvane {
 
 namespace {
-
-class Winsock {
-public:
-    Winsock() { started_ = WSAStartup(MAKEWORD(2, 2), &data_) == 0; }
-    ~Winsock() {
-        if (started_) WSACleanup();
-    }
-    Winsock(const Winsock&) = delete;
-    Winsock& operator=(const Winsock&) = delete;
-    bool Started() const { return started_; }
-
-private:
-    WSADATA data_ = {};
-    bool started_ = false;
-};
-
-class Socket {
-public:
-    explicit Socket(SOCKET socket) : socket_(socket) {}
-    ~Socket() {
-        if (socket_ != INVALID_SOCKET) closesocket(socket_);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    SOCKET Get() const { return socket_; }
-
-private:
-    SOCKET socket_;
-};
 
 Status SocketFailure(int error) {
     return FailureFromHresult(HRESULT_FROM_WIN32(static_cast<DWORD>(error)));
@@ -100,7 +72,7 @@ Status ReadListenerTable(GetExtendedTcpTableFunction getTable, ULONG family, std
         size = static_cast<DWORD>(table.size());
         result = getTable(table.data(), &size, FALSE, family, TCP_TABLE_OWNER_MODULE_LISTENER, 0);
     }
-    return result == NO_ERROR ? Status::Ok() : FailureFromHresult(HRESULT_FROM_WIN32(result));
+    return StatusFromHresult(HRESULT_FROM_WIN32(result));
 }
 
 // The name Windows gives the module that owns a row: the service's name for a service's listener, a program's
@@ -137,8 +109,9 @@ void AddListeners(const std::vector<unsigned char>& bytes, Function getOwner, st
 
 Status TryExclusiveBindWindows(uint16_t port, PortBind& result) {
     result = PortBind::Free;
-    Winsock winsock;
-    if (!winsock.Started()) return SocketFailure(WSAGetLastError());
+    WSADATA winsock = {};
+    if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0) return SocketFailure(WSAGetLastError());
+    const AtScopeEnd cleanUp([] { WSACleanup(); });
 
     int error = 0;
     Status status = TryBind(AF_INET, port, error);

@@ -1,40 +1,27 @@
 #include "platform/win32/responsive_wait.h"
 
+#include "platform/win32/scoped.h"
+
 namespace korvane {
 
-namespace {
-
-// Disables the main window for as long as it lives, as a modal box does, and gives it back its focus after.
-class DisabledOwner {
-public:
-    explicit DisabledOwner(HWND owner) {
-        if (!owner || !IsWindowEnabled(owner)) return;
-        owner_ = owner;
-        const HWND focus = GetFocus();
-        if (focus && (focus == owner || IsChild(owner, focus))) {
-            focus_ = focus;
+bool WaitKeepingWindowsPainted(HWND owner, HANDLE handle, DWORD timeoutMs) {
+    // The main window is disabled meanwhile, as a modal box does, and gets its focus back after.
+    HWND disabled = nullptr, focus = nullptr;
+    if (owner && IsWindowEnabled(owner)) {
+        disabled = owner;
+        const HWND current = GetFocus();
+        if (current && (current == owner || IsChild(owner, current))) {
+            focus = current;
             // Keys go to the focused control even while its window is disabled: none has the focus meanwhile.
             SetFocus(nullptr);
         }
-        EnableWindow(owner_, FALSE);
+        EnableWindow(owner, FALSE);
     }
-    ~DisabledOwner() {
-        if (!owner_) return;
-        EnableWindow(owner_, TRUE);
-        if (focus_ && IsWindow(focus_) && GetActiveWindow() == owner_) SetFocus(focus_);
-    }
-    DisabledOwner(const DisabledOwner&) = delete;
-    DisabledOwner& operator=(const DisabledOwner&) = delete;
-
-private:
-    HWND owner_ = nullptr;
-    HWND focus_ = nullptr;
-};
-
-}  // namespace
-
-bool WaitKeepingWindowsPainted(HWND owner, HANDLE handle, DWORD timeoutMs) {
-    const DisabledOwner disabled(owner);
+    const AtScopeEnd enable([disabled, focus] {
+        if (!disabled) return;
+        EnableWindow(disabled, TRUE);
+        if (focus && IsWindow(focus) && GetActiveWindow() == disabled) SetFocus(focus);
+    });
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
         const ULONGLONG now = GetTickCount64();

@@ -1,13 +1,69 @@
-// Small RAII owners for the Windows handles the program uses: COM pointers, BSTRs, VARIANTs, GDI objects
-// and the COM apartment of the user-interface thread.
+// Small RAII owners for the Windows handles the program uses: kernel, service and socket handles, COM pointers,
+// BSTRs, VARIANTs, GDI objects, the COM apartment of the user-interface thread, and whatever one call begins and
+// another ends.
 #pragma once
 
+// winsock2.h before windows.h, or windows.h brings in the old winsock.h.
+#include <winsock2.h>
 #include <windows.h>
 #include <oleauto.h>
 
 #include <utility>
 
 namespace korvane {
+
+// Owns one handle of the kind `Traits` describes: its type, the value that is no handle, and how it is closed.
+template <typename Traits>
+class Owned {
+public:
+    using Handle = typename Traits::Handle;
+    explicit Owned(Handle handle = Traits::None()) : handle_(handle) {}
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() { Reset(); }
+    void Reset(Handle handle = Traits::None()) {
+        if (handle_ != Traits::None()) Traits::Close(handle_);
+        handle_ = handle;
+    }
+    Handle Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != Traits::None(); }
+
+private:
+    Handle handle_;
+};
+
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE None() { return nullptr; }
+    static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+struct ServiceHandleTraits {
+    using Handle = SC_HANDLE;
+    static SC_HANDLE None() { return nullptr; }
+    static void Close(SC_HANDLE handle) { CloseServiceHandle(handle); }
+};
+struct SocketTraits {
+    using Handle = SOCKET;
+    static SOCKET None() { return INVALID_SOCKET; }
+    static void Close(SOCKET socket) { closesocket(socket); }
+};
+using KernelHandle = Owned<KernelHandleTraits>;
+using ServiceHandle = Owned<ServiceHandleTraits>;
+using Socket = Owned<SocketTraits>;
+
+// Runs `end` when it goes: for what one call begins and another ends (the clipboard opened, a memory block
+// locked, Winsock started, a font selected).
+template <typename End>
+class AtScopeEnd {
+public:
+    explicit AtScopeEnd(End end) : end_(std::move(end)) {}
+    AtScopeEnd(const AtScopeEnd&) = delete;
+    AtScopeEnd& operator=(const AtScopeEnd&) = delete;
+    ~AtScopeEnd() { end_(); }
+
+private:
+    End end_;
+};
 
 template <typename T>
 class ComPtr {

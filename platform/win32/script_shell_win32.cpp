@@ -61,18 +61,13 @@ private:
 
 std::unique_ptr<ScriptShell> CreateWshShell(Status& status) {
     CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(L"wscript.shell", &clsid);
-    if (FAILED(hr)) {
-        status = FailureFromHresult(hr);
-        return nullptr;
-    }
     ComPtr<IDispatch> object;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch, object.PutVoid());
-    if (FAILED(hr)) {
-        status = FailureFromHresult(hr);
-        return nullptr;
-    }
-    status = Status::Ok();
+    HRESULT hr = CLSIDFromProgID(L"wscript.shell", &clsid);
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                              object.PutVoid());
+    status = StatusFromHresult(hr);
+    if (!status) return nullptr;
     return std::make_unique<WshShell>(std::move(object));
 }
 

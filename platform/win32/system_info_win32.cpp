@@ -14,30 +14,12 @@ namespace korvane {
 
 namespace {
 
-class ServiceHandle {
-public:
-    explicit ServiceHandle(SC_HANDLE handle) : handle_(handle) {}
-    ~ServiceHandle() {
-        if (handle_) CloseServiceHandle(handle_);
-    }
-    ServiceHandle(const ServiceHandle&) = delete;
-    ServiceHandle& operator=(const ServiceHandle&) = delete;
-    SC_HANDLE Get() const { return handle_; }
-
-private:
-    SC_HANDLE handle_;
-};
-
-Status LastError() {
-    return FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
-}
-
 // Opens `service` with `access` (no more than querying) through a connection to the service manager.
-Status OpenService(const std::wstring& service, DWORD access, SC_HANDLE& manager, SC_HANDLE& handle) {
-    manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager) return LastError();
-    handle = OpenServiceW(manager, service.c_str(), access);
-    if (!handle) return LastError();
+Status OpenService(const std::wstring& service, DWORD access, ServiceHandle& manager, ServiceHandle& handle) {
+    manager.Reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return LastErrorStatus();
+    handle.Reset(OpenServiceW(manager.Get(), service.c_str(), access));
+    if (!handle) return LastErrorStatus();
     return Status::Ok();
 }
 
@@ -45,15 +27,14 @@ Status OpenService(const std::wstring& service, DWORD access, SC_HANDLE& manager
 
 Status ServiceProcessWindows(const std::wstring& service, uint32_t& processId) {
     processId = 0;
-    SC_HANDLE managerHandle = nullptr, serviceHandle = nullptr;
-    const Status status = OpenService(service, SERVICE_QUERY_STATUS, managerHandle, serviceHandle);
-    const ServiceHandle manager(managerHandle), opened(serviceHandle);
+    ServiceHandle manager, opened;
+    const Status status = OpenService(service, SERVICE_QUERY_STATUS, manager, opened);
     if (!status) return status;
     SERVICE_STATUS_PROCESS process = {};
     DWORD needed = 0;
     if (!QueryServiceStatusEx(opened.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&process), sizeof process,
                               &needed)) {
-        return LastError();
+        return LastErrorStatus();
     }
     // A service that does not run has no process (dwProcessId is 0 then).
     if (process.dwCurrentState == SERVICE_RUNNING) processId = process.dwProcessId;
@@ -61,34 +42,33 @@ Status ServiceProcessWindows(const std::wstring& service, uint32_t& processId) {
 }
 
 Status ServiceStartTypeWindows(const std::wstring& service, uint32_t& startType) {
-    SC_HANDLE managerHandle = nullptr, serviceHandle = nullptr;
-    const Status status = OpenService(service, SERVICE_QUERY_CONFIG, managerHandle, serviceHandle);
-    const ServiceHandle manager(managerHandle), opened(serviceHandle);
+    ServiceHandle manager, opened;
+    const Status status = OpenService(service, SERVICE_QUERY_CONFIG, manager, opened);
     if (!status) return status;
     DWORD needed = 0;
     QueryServiceConfigW(opened.Get(), nullptr, 0, &needed);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return LastError();
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return LastErrorStatus();
     std::vector<unsigned char> buffer(needed);
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!QueryServiceConfigW(opened.Get(), config, needed, &needed)) return LastError();
+    if (!QueryServiceConfigW(opened.Get(), config, needed, &needed)) return LastErrorStatus();
     startType = config->dwStartType;
     return Status::Ok();
 }
 
 // From a snapshot of the process list, which needs no access to the process itself.
 std::wstring ProcessImageNameWindows(uint32_t processId) {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return std::wstring();
+    const HANDLE snapshotHandle = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshotHandle == INVALID_HANDLE_VALUE) return std::wstring();
+    const KernelHandle snapshot(snapshotHandle);
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     std::wstring name;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
         if (entry.th32ProcessID == processId) {
             name = entry.szExeFile;
             break;
         }
     }
-    CloseHandle(snapshot);
     return name;
 }
 
