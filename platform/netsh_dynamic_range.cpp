@@ -1,5 +1,6 @@
 #include "platform/netsh_dynamic_range.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace korvane {
@@ -11,7 +12,7 @@ bool IsBlank(char c) {
 }
 
 // A plain run of ASCII digits, blanks around it allowed; more digits than any port count has are not a number.
-bool ReadNumber(const std::string& text, std::size_t from, std::size_t to, uint32_t& number) {
+bool ReadNumber(const std::vector<char>& text, std::size_t from, std::size_t to, uint32_t& number) {
     while (from < to && IsBlank(text[from])) ++from;
     while (to > from && IsBlank(text[to - 1])) --to;
     if (from == to || to - from > 6) return false;
@@ -25,13 +26,13 @@ bool ReadNumber(const std::string& text, std::size_t from, std::size_t to, uint3
 
 }  // namespace
 
-bool ParseNetshDynamicRange(const std::string& output, DynamicPortRange& range) {
+bool ParseNetshDynamicRange(const std::vector<char>& output, DynamicPortRange& range) {
     uint32_t numbers[2] = {};
     std::size_t found = 0;
     for (std::size_t line = 0; line < output.size() && found < 2;) {
-        std::size_t end = output.find('\n', line);
-        if (end == std::string::npos) end = output.size();
-        const std::size_t colon = output.find(':', line);
+        const auto first = output.begin() + static_cast<std::ptrdiff_t>(line);
+        const std::size_t end = static_cast<std::size_t>(std::find(first, output.end(), '\n') - output.begin());
+        const std::size_t colon = static_cast<std::size_t>(std::find(first, output.end(), ':') - output.begin());
         if (colon < end && !ReadNumber(output, colon + 1, end, numbers[found++])) return false;
         line = end + 1;
     }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -15,6 +16,6 @@ namespace korvane {
 // The range in `output`, netsh's bytes as it printed them: the values after the first two colons, in order the
 // start and the number of ports. False, `range` untouched, unless both are plain numbers that make a range of
 // ports (from 1, at least one port, none above 65535).
-bool ParseNetshDynamicRange(const std::string& output, DynamicPortRange& range);
+bool ParseNetshDynamicRange(const std::vector<char>& output, DynamicPortRange& range);
 
 }  // namespace korvane

@@ -43,7 +43,7 @@ bool FindStructure(const std::vector<uint8_t>& raw, uint8_t wanted, Structure& f
 
 }  // namespace
 
-std::string ChassisAssetTag(const std::vector<uint8_t>& raw) {
+std::wstring ChassisAssetTag(const std::vector<uint8_t>& raw) {
     Structure chassis;
     if (!FindStructure(raw, kChassis, chassis)) return {};
     if (chassis.formatted <= kAssetTagOffset || raw[chassis.at + kAssetTagOffset] == 0) return {};
@@ -51,7 +51,7 @@ std::string ChassisAssetTag(const std::vector<uint8_t>& raw) {
     std::size_t wanted = raw[chassis.at + kAssetTagOffset], start = chassis.strings;
     for (std::size_t i = chassis.strings; i < chassis.stringsEnd + 1 && wanted > 0; ++i) {
         if (raw[i] != 0) continue;
-        if (--wanted == 0) return std::string(raw.begin() + start, raw.begin() + i);
+        if (--wanted == 0) return std::wstring(raw.begin() + start, raw.begin() + i);  // ASCII
         start = i + 1;
     }
     return {};

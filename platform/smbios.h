@@ -10,7 +10,7 @@ namespace korvane {
 
 // The asset tag of the first chassis record (SMBIOS type 3); empty when there is none or it has none. `raw`
 // is the RawSMBIOSData block: an 8-byte header, then the structures.
-std::string ChassisAssetTag(const std::vector<uint8_t>& raw);
+std::wstring ChassisAssetTag(const std::vector<uint8_t>& raw);
 
 // The 16 bytes of the system UUID of the first system record (SMBIOS type 1), as the firmware stores them;
 // empty when there is none (or the record is older than SMBIOS 2.1, which added the UUID).

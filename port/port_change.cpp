@@ -34,8 +34,8 @@ std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& se
 // Tells the administrator which step failed and why, and in what state the machine is left.
 void ReportFailedChange(Platform& platform, MainView& view, const ChangeOutcome& outcome, std::wstring reason = {}) {
     if (reason.empty()) reason = DescribeFailure(outcome.status);
-    const Values values = {
-        {L"step", outcome.failedStep}, {L"reason", reason}, {L"settings", Join(outcome.notRestored, L"\r\n")}};
+    const std::wstring settings = Join(outcome.notRestored, L"\r\n");
+    const Values values = {{L"step", outcome.failedStep}, {L"reason", reason}, {L"settings", settings}};
     const wchar_t* prompt = !outcome.notRestored.empty() ? words::kFailedNotRestored
                             : outcome.changedAnything    ? words::kFailedRestored
                                                          : words::kFailedNothingWritten;

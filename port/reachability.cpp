@@ -19,8 +19,10 @@ struct Checked {
     std::wstring text;
 };
 
-void Add(ReachabilityFindings& findings, FindingKind kind, Values values = {}) {
-    findings.findings.push_back({kind, std::move(values)});
+void Add(ReachabilityFindings& findings, FindingKind kind, std::initializer_list<ValueView> values = {}) {
+    Values owned;
+    for (const ValueView& value : values) owned.push_back({value.name, std::wstring(value.text)});
+    findings.findings.push_back({kind, std::move(owned)});
 }
 
 // A registry value that cannot be read is none: it never makes a finding.

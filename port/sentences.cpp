@@ -105,28 +105,40 @@ static_assert(FindingsInOrder(), "one text for each FindingKind, in its order");
 
 }  // namespace
 
-std::wstring Say(const wchar_t* pattern, const Values& values) {
+namespace {
+
+std::wstring Fill(const wchar_t* pattern, const ValueView* values, std::size_t count) {
     std::wstring text;
     for (const wchar_t* p = pattern; *p;) {
         if (*p == L'{') {
             const wchar_t* close = p + 1;
             while (*close && *close != L'}' && *close != L'{') ++close;
-            if (*close == L'}') {
-                const std::wstring name(p + 1, close);
-                const Value* found = nullptr;
-                for (const Value& value : values) {
-                    if (name == value.name) found = &value;
-                }
-                if (found) {
-                    text += found->text;
-                    p = close + 1;
-                    continue;
-                }
+            const std::wstring_view name(p + 1, static_cast<std::size_t>(close - p - 1));
+            const ValueView* found = nullptr;
+            for (std::size_t i = 0; *close == L'}' && i < count; ++i) {
+                if (name == values[i].name) found = &values[i];
+            }
+            if (found) {
+                text += found->text;
+                p = close + 1;
+                continue;
             }
         }
         text += *p++;
     }
     return text;
+}
+
+}  // namespace
+
+std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> values) {
+    return Fill(sentence, values.begin(), values.size());
+}
+
+std::wstring Say(const wchar_t* sentence, const Values& values) {
+    std::vector<ValueView> views;
+    for (const Value& value : values) views.push_back({value.name, value.text});
+    return Fill(sentence, views.data(), views.size());
 }
 
 std::wstring ProfileNames(int profiles, bool asNetworks) {

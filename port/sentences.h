@@ -3,21 +3,29 @@
 // never glues pieces of Chinese together itself.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane {
 
-// One value for a placeholder: "{port}" is filled with the value named "port".
+// One value for a placeholder: "{port}" is filled with the value named "port". A Value owns its text (a finding
+// keeps its values); a ValueView only lends it for the one call.
 struct Value {
     const wchar_t* name;
     std::wstring text;
 };
 using Values = std::vector<Value>;
+struct ValueView {
+    const wchar_t* name;
+    std::wstring_view text;
+};
 
 // `sentence` with each "{name}" replaced by the value of that name. A brace that names no value stays as it is;
 // the values' own text is never read for placeholders.
-std::wstring Say(const wchar_t* sentence, const Values& values = {});
+std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> values = {});
+std::wstring Say(const wchar_t* sentence, const Values& values);
 
 // The sentences other than the findings' (below): log lines, messages, steps and the pieces of a list.
 namespace words {

@@ -174,8 +174,8 @@ HRESULT WriteProperties(Interface* target, const RuleProperty<Interface> (&prope
 // only where they differ from what the rule holds, and one that cannot be read is then never written either.
 using Rule3 = INetFwRule3;
 constexpr int kNewer = kOptional | kWhereDifferent;
-// SecureFlags before the authorised lists: Windows checks each property as it is set, and the lists of remote
-// users and machines belong to a rule that allows only secure connections.
+// SecureFlags before the authorised lists (WriteRule3 clears a list that goes first): Windows checks each property
+// as it is set, and the lists of users and machines belong to a rule that allows only secure connections.
 const RuleProperty<Rule3> kRule3Properties[] = {
     Field<Rule3, &FirewallRule::secureFlags, &Rule3::get_SecureFlags, &Rule3::put_SecureFlags, kNewer>(),
     Field<Rule3, &FirewallRule::localAppPackageId, &Rule3::get_LocalAppPackageId, &Rule3::put_LocalAppPackageId,
@@ -198,7 +198,17 @@ HRESULT ReadRule3(INetFwRule* source, FirewallRule& rule) {
 HRESULT WriteRule3(INetFwRule* target, const FirewallRule& rule, const FirewallRule& current) {
     ComPtr<INetFwRule3> rule3;
     if (FAILED(target->QueryInterface(IID_INetFwRule3, rule3.PutVoid()))) return S_OK;
-    return WriteProperties(rule3.Get(), kRule3Properties, RuleWrite::Settings, rule, current);
+    // A list that goes is cleared before SecureFlags changes, one that comes is set after it, so that no list is
+    // ever checked against a rule that no longer, or not yet, requires secure connections.
+    FirewallRule emptied = current;
+    for (std::wstring FirewallRule::*list : {&FirewallRule::localUserAuthorizedList,
+                                             &FirewallRule::remoteUserAuthorizedList,
+                                             &FirewallRule::remoteMachineAuthorizedList}) {
+        if ((rule.*list).empty()) emptied.*list = rule.*list;
+    }
+    const HRESULT hr = WriteProperties(rule3.Get(), kRule3Properties, RuleWrite::Settings, emptied, current);
+    if (FAILED(hr)) return hr;
+    return WriteProperties(rule3.Get(), kRule3Properties, RuleWrite::Settings, rule, emptied);
 }
 
 // Every property but the name, each step's in the order in which the firewall accepts them one by one (the steps'

@@ -75,7 +75,7 @@ private:
 };
 
 // Whatever the pipe holds, read without waiting: the writer has ended.
-Status ReadWhatIsThere(HANDLE pipe, std::string& output) {
+Status ReadWhatIsThere(HANDLE pipe, std::vector<char>& output) {
     while (output.size() < kPipeBuffer) {
         DWORD available = 0;
         if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
@@ -83,16 +83,17 @@ Status ReadWhatIsThere(HANDLE pipe, std::string& output) {
             return LastErrorFailure();
         }
         if (available == 0) break;
-        std::string chunk(available, '\0');
+        const std::size_t had = output.size();
+        output.resize(had + available);
         DWORD read = 0;
-        if (!ReadFile(pipe, chunk.data(), available, &read, nullptr)) return LastErrorFailure();
-        output.append(chunk, 0, read);
+        if (!ReadFile(pipe, output.data() + had, available, &read, nullptr)) return LastErrorFailure();
+        output.resize(had + read);
     }
     return Status::Ok();
 }
 
 // Runs netsh with its output to a pipe and collects it once netsh has ended.
-Status RunNetsh(uint32_t waitMs, HWND owner, std::string& output) {
+Status RunNetsh(uint32_t waitMs, HWND owner, std::vector<char>& output) {
     wchar_t system[MAX_PATH];
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return LastErrorFailure();
@@ -140,7 +141,7 @@ Status RunNetsh(uint32_t waitMs, HWND owner, std::string& output) {
 }  // namespace
 
 Status TcpDynamicPortRangeFromNetsh(uint32_t waitMs, HWND owner, DynamicPortRange& range) {
-    std::string output;
+    std::vector<char> output;
     const Status status = RunNetsh(waitMs, owner, output);
     if (!status) return status;
     if (!ParseNetshDynamicRange(output, range))

@@ -97,8 +97,7 @@ std::vector<uint8_t> SmbiosTable() {
 }  // namespace
 
 std::wstring ChassisAssetTagWindows() {
-    const std::string tag = ChassisAssetTag(SmbiosTable());
-    return std::wstring(tag.begin(), tag.end());  // SMBIOS strings are ASCII
+    return ChassisAssetTag(SmbiosTable());
 }
 
 std::vector<uint8_t> SystemUuidWindows() {

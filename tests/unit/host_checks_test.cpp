@@ -131,20 +131,20 @@ std::vector<uint8_t> Smbios(uint8_t assetTagString, const std::vector<std::strin
 
 TEST(Smbios, ChassisAssetTagFromTheFirmwareTable) {
     EXPECT_EQ(ChassisAssetTag(Smbios(2, {"Microsoft Corporation", "7783-7084-3265-9085-8269-3286-77"})),
-              "7783-7084-3265-9085-8269-3286-77");
-    EXPECT_EQ(ChassisAssetTag(Smbios(0, {"Microsoft Corporation"})), "") << "no asset tag";
-    EXPECT_EQ(ChassisAssetTag(Smbios(3, {"one"})), "") << "a string number past the strings";
-    EXPECT_EQ(ChassisAssetTag(Smbios(1, {})), "") << "no strings at all";
+              L"7783-7084-3265-9085-8269-3286-77");
+    EXPECT_EQ(ChassisAssetTag(Smbios(0, {"Microsoft Corporation"})), L"") << "no asset tag";
+    EXPECT_EQ(ChassisAssetTag(Smbios(3, {"one"})), L"") << "a string number past the strings";
+    EXPECT_EQ(ChassisAssetTag(Smbios(1, {})), L"") << "no strings at all";
     std::vector<uint8_t> cut = Smbios(2, {"x", "HUAWEICLOUD"});
     cut.resize(20);  // ends inside the first record
-    EXPECT_EQ(ChassisAssetTag(cut), "");
-    EXPECT_EQ(ChassisAssetTag({}), "");
+    EXPECT_EQ(ChassisAssetTag(cut), L"");
+    EXPECT_EQ(ChassisAssetTag({}), L"");
 }
 
 TEST(Smbios, SystemUuidFromTheFirmwareTable) {
     const std::vector<uint8_t> table = Smbios(2, {"Xen", "HVM domU"}, kAwsUuidAsWritten);
     EXPECT_EQ(SystemUuid(table), kAwsUuidAsWritten);
-    EXPECT_EQ(ChassisAssetTag(Smbios(2, {"Xen", "EC2 asset"}, kAwsUuid)), "EC2 asset") << "the records after it";
+    EXPECT_EQ(ChassisAssetTag(Smbios(2, {"Xen", "EC2 asset"}, kAwsUuid)), L"EC2 asset") << "the records after it";
     EXPECT_EQ(SystemUuid(Smbios(2, {"x"})), std::vector<uint8_t>{}) << "a record older than SMBIOS 2.1";
     std::vector<uint8_t> cut = table;
     cut.resize(20);  // ends inside the UUID

@@ -45,7 +45,7 @@ TEST(NetshDynamicRange, TheTwoNumbersAfterTheColons) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DynamicPortRange range{1, 1};
-        EXPECT_EQ(ParseNetshDynamicRange(c.output, range), c.parsed);
+        EXPECT_EQ(ParseNetshDynamicRange(std::vector<char>(c.output.begin(), c.output.end()), range), c.parsed);
         const DynamicPortRange expected = c.parsed ? c.range : DynamicPortRange{1, 1};
         EXPECT_EQ(range.start, expected.start);
         EXPECT_EQ(range.count, expected.count);
