@@ -9,10 +9,15 @@ std::wstring TrimmedEnd(std::wstring text) {
     return text;
 }
 
-std::wstring DescribeFailure(const Status& status) {
-    std::wstring text = TrimmedEnd(status.message);
-    if (status.code != 0) text += L"（错误代码 0x" + HexText8(status.code) + L"）";
+std::wstring WithoutFinalStop(std::wstring text) {
+    text = TrimmedEnd(std::move(text));
+    while (!text.empty() && (text.back() == L'。' || text.back() == L'.')) text.pop_back();
     return text;
+}
+
+std::wstring DescribeFailure(const Status& status) {
+    if (status.code == 0) return TrimmedEnd(status.message);
+    return WithoutFinalStop(status.message) + L"（错误代码 0x" + HexText8(status.code) + L"）";
 }
 
 uint32_t AutomationExceptionCode(uint32_t scode, uint16_t wCode) {

@@ -10,8 +10,11 @@ namespace korvane {
 // `text` without the line break (and spaces) that system texts end in, which have no place inside a message.
 std::wstring TrimmedEnd(std::wstring text);
 
-// The system's error text followed by its code, for instance "拒绝访问。（错误代码 0x80070005）".
+// The system's error text and its code as one clause, for instance "拒绝访问（错误代码 0x80070005）".
 std::wstring DescribeFailure(const Status& status);
+
+// A system text without its line break and final full stop, for a clause followed by more.
+std::wstring WithoutFinalStop(std::wstring text);
 
 // The code of an automation exception: its scode, or when that is 0 its wCode as an HRESULT (numbered the
 // way automation clients do, from 0x80040200 on); DISP_E_EXCEPTION when the object gave neither.

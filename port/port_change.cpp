@@ -87,7 +87,7 @@ void OfferRestart(Platform& platform, MainView& view) {
     }
     if (exit.code == 0) return;
     // Windows refused: the administrator, told the restart comes at once, must not wait for one that never does.
-    const Values code = {{L"code", DecimalText(exit.code)}, {L"text", exit.codeText}};
+    const Values code = {{L"code", DecimalText(exit.code)}, {L"text", WithoutFinalStop(exit.codeText)}};
     const Values values = {{L"command", command},
                            {L"reason", Say(exit.codeText.empty() ? words::kExitCode : words::kExitCodeWithText, code)}};
     AppendLogLine(view, Say(words::kRestartRefusedLine, values));

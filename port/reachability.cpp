@@ -40,7 +40,7 @@ std::wstring ReadText(ScriptShell& shell, const wchar_t* path) {
 
 void CheckEdition(ScriptShell& shell, ReachabilityFindings& findings) {
     const std::wstring edition = ReadText(shell, kEditionIdPath);
-    if (IsHomeEdition(edition)) Add(findings, FindingKind::HomeEdition, {{L"edition", edition}});
+    if (IsHomeEdition(edition)) Add(findings, FindingKind::HomeEdition, {{L"edition", HomeEditionName(edition)}});
 }
 
 void CheckRemoteDesktopSwitch(Platform& platform, ScriptShell& shell, ReachabilityFindings& findings) {

@@ -23,7 +23,8 @@ struct ValueView {
 };
 
 // `sentence` with each "{name}" replaced by the value of that name. A brace that names no value stays as it is;
-// the values' own text is never read for placeholders.
+// the values' own text is never read for placeholders. Where a value begins or ends in a Latin letter or a digit
+// next to a Chinese character of the sentence, a space sets them apart, as Chinese Windows writes "在 AWS 安全组".
 std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> values = {});
 std::wstring Say(const wchar_t* sentence, const Values& values);
 
@@ -36,7 +37,7 @@ constexpr wchar_t kShellNotRegistered[] =
     L"WScript.Shell 组件（用于读写注册表）没有注册，加固过的服务器常会注销它（错误代码 0x{code}）。请以管理员身份运行 "
     L"regsvr32 %SystemRoot%\\System32\\wshom.ocx 重新注册它，再修改端口；若服务器的安全策略要求注销，修改完成后可运行 "
     L"regsvr32 /u %SystemRoot%\\System32\\wshom.ocx 再次注销。";
-constexpr wchar_t kNoShellAtStartup[] = L"无法读取当前远程端口：无法创建脚本宿主对象 wscript.shell，{reason}";
+constexpr wchar_t kNoShellAtStartup[] = L"无法读取当前远程端口：无法创建 WScript.Shell 组件（用于读写注册表），{reason}";
 constexpr wchar_t kCurrentPortUnreadable[] = L"无法读取当前远程端口：{reason}";
 constexpr wchar_t kPendingPort[] = L"远程桌面现在仍在端口 {ports} 上监听，已设置的端口 {port} 在重启计算机后生效";
 
@@ -113,7 +114,7 @@ constexpr wchar_t kCancelledSeparator[] = L"；";
 constexpr wchar_t kErrorTitle[] = L"错误";
 constexpr wchar_t kLimitPrompt[] = L"端口最大值：65535，端口已自动生成可自行更改。";
 constexpr wchar_t kNotAPortPrompt[] = L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。";
-constexpr wchar_t kCreateShellStep[] = L"创建脚本宿主对象 wscript.shell";
+constexpr wchar_t kCreateShellStep[] = L"创建 WScript.Shell 组件（用于读写注册表）";
 constexpr wchar_t kOpenFirewallStep[] = L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）";
 constexpr wchar_t kFailedNotRestored[] =
     L"修改远程端口失败。\r\n\r\n失败的步骤：{step}\r\n原因：{reason}\r\n\r\n以下设置未能恢复原样，请手工检查：\r\n{"
@@ -155,6 +156,10 @@ constexpr wchar_t kRestartRefusedPrompt[] =
 // "域、专用、公用" for the profiles set in a NET_FW_PROFILE_TYPE2 mask; as networks, "专用网络、公用网络", as Windows
 // Firewall names its networks.
 std::wstring ProfileNames(int profiles, bool asNetworks = false);
+
+// A Home edition by the name Windows gives it in Chinese ("家庭中文版" for CoreCountrySpecific); for an EditionID
+// Windows has no such name for, "家庭版（ID）".
+std::wstring HomeEditionName(const std::wstring& editionId);
 
 // What a check found before the first write: its kind and the values its sentences name.
 enum class FindingKind {

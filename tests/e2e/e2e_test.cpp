@@ -315,7 +315,7 @@ TEST_F(ProgramTest, MachineConditionsAreInOneWarning) {
           {kSystemProductPath, L"Alibaba Cloud ECS"}},
          {},
          true,
-         {L"1、这台计算机是 Windows 家庭版（CoreCountrySpecific）", L"2、端口 ", L"在动态端口范围（49152-65535）内",
+         {L"1、这台计算机是 Windows 家庭中文版", L"2、端口 ", L"在动态端口范围（49152-65535）内",
           L"3、这台计算机是阿里云的云服务器"}},
         {"an ordinary machine", {}, {}, false, {}},
     };

@@ -59,7 +59,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.registry[kDenyConnectionsPath] = Dword(1);
          },
          L"3390",
-         {L"这台计算机是 Windows 家庭版（CoreCountrySpecific），不能接受远程桌面连接。"},
+         {L"这台计算机是 Windows 家庭中文版，不能接受远程桌面连接。"},
          L"Windows 家庭版不能接受远程桌面连接"},
         {"turned off here",
          [](FakeWorld& w) { w.registry[kDenyConnectionsPath] = Dword(1); },
@@ -91,18 +91,18 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.failListeners = true;
          },
          L"3390",
-         {L"端口 3390 现在无法使用，可能已被其他程序占用（无法读取 TCP 监听表：拒绝访问。"},
+         {L"端口 3390 现在无法使用，可能已被其他程序占用，无法读取 TCP 监听表：拒绝访问（错误代码 0x80070005）。"},
          L"端口 3390 可能已被占用"},
         {"reserved inside the dynamic range: the reservation",
          [](FakeWorld& w) { w.boundPorts[50000] = PortBind::Reserved; },
          L"50000",
-         {L"端口 50000 已被系统保留（Hyper-V、WSL 或 WinNAT 排除的端口范围）"},
+         {L"端口 50000 已被系统保留（保留它的通常是 Hyper-V、WSL 或 Docker，保留的范围在每次启动时都可能变化）"},
          L"端口 50000 已被系统保留"},
         {"the dynamic range's first port",
          [](FakeWorld&) {},
          L"49152",
          {L"端口 49152 在动态端口范围（49152-65535）内，Windows 会把其中的端口分给其他连接，重启后它可能已被占用。"
-          L"请改用 49152 以下的端口。"},
+          L"请改用这个范围以外的端口。"},
          L"端口 49152 在动态端口范围（49152-65535）内"},
         {"a dynamic range moved by netsh",
          [](FakeWorld& w) {
@@ -129,8 +129,9 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
         {"the service stopped",
          [](FakeWorld& w) { w.serviceDownCode = kFirewallServiceStopped; },
          L"3390",
-         {L"Windows 防火墙服务（MpsSvc）已停止，无法添加防火墙规则。若使用 Windows 防火墙，请先启动这项服务；"
-          L"若使用其他防火墙，请在重启前在其中放行 TCP 端口 3390。"},
+         {L"Windows 防火墙服务（MpsSvc）已停止，无法添加防火墙规则。选择“是”只修改端口、不添加规则，防火墙服务启动后新端口将被"
+          L"阻止。请先在“服务”（services.msc）中启动“Windows Defender Firewall”（较早的系统为“Windows Firewall”），或运行 "
+          L"net start MpsSvc；若使用其他防火墙，请在重启前在其中放行 TCP 端口 3390。"},
          L"Windows 防火墙服务已停止"},
         {"the service disabled, the object refused",
          [](FakeWorld& w) {
@@ -138,7 +139,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.firewallCreationCode = kFirewallServiceDisabled;
          },
          L"3390",
-         {L"Windows 防火墙服务（MpsSvc）已禁用，无法添加防火墙规则。若使用 Windows 防火墙，请先把这项服务"},
+         {L"Windows 防火墙服务（MpsSvc）已禁用，无法添加防火墙规则。选择“是”只修改端口、不添加规则"},
          L"Windows 防火墙服务已禁用"},
         // Stopped and disabled give the same code: the service's start type tells them apart.
         {"the service disabled, the same code as stopped",
@@ -164,7 +165,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.firewallOffProfiles = 4;
          },
          L"3390",
-         {L"Windows 防火墙在当前网络（公用网络）上已关闭，新端口的规则要等它重新打开后才生效。"},
+         {L"Windows 防火墙在当前网络（公用网络）上已关闭：现在 Windows 不会阻止新端口，新端口的规则要等防火墙重新打开后才生效。"},
          L"Windows 防火墙在公用网络上已关闭"},
         {"a block rule over the new port",
          [](FakeWorld& w) { w.windowsRules.push_back(BlockRule(L"阻止扫描端口", L"3390-3999")); },
@@ -207,7 +208,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
         {"the rules cannot be read",
          [](FakeWorld& w) { w.failReadRules = true; },
          L"3390",
-         {L"无法读取 Windows 防火墙的规则（拒绝访问。（错误代码 0x80070005）），新端口 3390 的规则将对所有网络"},
+         {L"无法读取 Windows 防火墙的规则：拒绝访问（错误代码 0x80070005）。新端口 3390 的规则将对所有网络"},
          L"新端口将对所有网络和地址开放"},
         // The clouds, each with its own place to open the port
         {"Alibaba Cloud",
@@ -216,9 +217,10 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.registry[kSystemProductPath] = Sz(L"Alibaba Cloud ECS");
          },
          L"3390",
-         {L"这台计算机是阿里云的云服务器，入站流量先经过云平台的过滤。请确认已在阿里云控制台的安全组入方向规则"
-          L"（轻量应用服务器为“防火墙”页）中放行 TCP 端口 3390（UDP 可选），或会在重启前放行。"},
-         L"阿里云须先放行 TCP 端口 3390"},
+         {L"这台计算机是阿里云的云服务器。云平台的安全组在 Windows 之前过滤入站流量：没有放行 TCP 端口 3390 的规则，重启后将"
+          L"无法连接这台计算机。请确认已在阿里云控制台的安全组入方向规则（轻量应用服务器为“防火墙”页）中放行 TCP 端口 3390"
+          L"（UDP 可选），或在重启前放行。"},
+         L"需先在阿里云安全组放行 TCP 端口 3390"},
         {"Tencent Cloud",
          [](FakeWorld& w) {
              w.registry[kSystemManufacturerPath] = Sz(L"Tencent Cloud");
@@ -226,12 +228,12 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
          },
          L"3390",
          {L"腾讯云控制台的安全组入站规则（轻量应用服务器为“防火墙”页）"},
-         L"腾讯云须先放行 TCP 端口 3390"},
+         L"需先在腾讯云安全组放行 TCP 端口 3390"},
         {"Huawei Cloud",
          [](FakeWorld& w) { w.chassisAssetTag = L"HUAWEICLOUD"; },
          L"3390",
          {L"华为云控制台的安全组入方向规则"},
-         L"华为云须先放行 TCP 端口 3390"},
+         L"需先在华为云安全组放行 TCP 端口 3390"},
         {"AWS on Xen, by its system UUID",
          [](FakeWorld& w) {
              w.registry[kSystemManufacturerPath] = Sz(L"Xen");
@@ -240,12 +242,12 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
          },
          L"3390",
          {L"AWS 控制台的安全组入站规则"},
-         L"AWS须先放行 TCP 端口 3390"},
+         L"需先在 AWS 安全组放行 TCP 端口 3390"},
         {"Azure, by its asset tag",
          [](FakeWorld& w) { w.chassisAssetTag = L"7783-7084-3265-9085-8269-3286-77"; },
          L"3390",
          {L"Azure 门户中网络安全组（NSG）的入站安全规则"},
-         L"Azure须先放行 TCP 端口 3390"},
+         L"需先在 Azure 安全组放行 TCP 端口 3390"},
         {"Google Cloud",
          [](FakeWorld& w) {
              w.registry[kSystemManufacturerPath] = Sz(L"Google");
@@ -253,7 +255,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
          },
          L"3390",
          {L"Google Cloud 控制台的 VPC 防火墙规则"},
-         L"Google Cloud须先放行 TCP 端口 3390"},
+         L"需先在 Google Cloud 安全组放行 TCP 端口 3390"},
         // Several, in the order of the checks
         {"a port taken and Group Policy's rules only",
          [](FakeWorld& w) {
@@ -271,8 +273,8 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.registry[kSystemProductPath] = Sz(L"Alibaba Cloud ECS");
          },
          L"50000",
-         {L"家庭版（Core）", L"动态端口范围（49152-65535）", L"阿里云"},
-         L"Windows 家庭版不能接受远程桌面连接；端口 50000 在动态端口范围（49152-65535）内；阿里云须先放行 TCP 端口 "
+         {L"Windows 家庭版，", L"动态端口范围（49152-65535）", L"阿里云"},
+         L"Windows 家庭版不能接受远程桌面连接；端口 50000 在动态端口范围（49152-65535）内；需先在阿里云安全组放行 TCP 端口 "
          L"50000"},
     };
     for (const Case& c : cases) {
@@ -304,11 +306,11 @@ TEST_F(ChangeReportTest, TheChecksNotMadeEndTheWarningAndYesGoesOn) {
     world.failPortCheck = true;
     Change(L"3390", {kYes, kNo});
     ASSERT_EQ(Questions().size(), 1u);
-    const std::wstring unchecked = L"未能检查端口 3390 是否可用：不支持的地址族。（错误代码 0x8007273F）";
+    const std::wstring unchecked = L"未能检查端口 3390 是否可用：不支持的地址族（错误代码 0x8007273F）";
     EXPECT_EQ(
         Questions()[0],
         L"修改为端口 3390 之前，发现以下问题：\r\n\r\n"
-        L"1、这台计算机是 Windows 家庭版（Core），不能接受远程桌面连接。要远程连接它，须先升级到专业版或更高版本。"
+        L"1、这台计算机是 Windows 家庭版，不能接受远程桌面连接。要远程连接它，须先升级到专业版或更高版本。"
         L"\r\n\r\n以下检查未能完成：\r\n" +
             unchecked + L"\r\n\r\n" + kAsk);
     EXPECT_EQ(view.log, kStartLog + unchecked + L"\r\n" + SuccessLines(L"3390"));

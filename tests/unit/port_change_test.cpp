@@ -106,7 +106,7 @@ TEST_F(PortChangeTest, RestartThatCannotStartIsReportedAndTheChangeStaysLogged) 
     EXPECT_NE(world.messages[2].prompt.find(L"请手动重启计算机"), std::wstring::npos);
     EXPECT_EQ(view.log,
               kStartLog + SuccessLines(L"3390") +
-                  L"重启失败：无法启动 C:\\Windows\\system32\\shutdown.exe -r -t 1，系统找不到指定的文件。（错误代码 "
+                  L"重启失败：无法启动 C:\\Windows\\system32\\shutdown.exe -r -t 1，系统找不到指定的文件（错误代码 "
                   L"0x80070002）\r\n");
 }
 
@@ -120,7 +120,7 @@ TEST_F(PortChangeTest, ARefusedRestartIsReportedAndOneScheduledChangesNothing) {
         std::wstring reason;  // of a refusal
     } cases[] = {
         {0u, L""},
-        {1190u, L"已计划关闭系统。（退出代码 1190）"},
+        {1190u, L"已计划关闭系统（退出代码 1190）"},
         {1234u, L"退出代码 1234"},  // a code the system has no text for
         {std::nullopt, L""},
     };
@@ -224,7 +224,7 @@ TEST_F(PortChangeTest, MissingScriptShellObjectIsReportedAndNothingHappens) {
         std::wstring reason;
     } cases[] = {
         {0x800401F3u, expected::ShellNotRegistered(L"800401F3")},
-        {0x80070005u, L"拒绝访问。（错误代码 0x80070005）"},
+        {0x80070005u, L"拒绝访问（错误代码 0x80070005）"},
     };
     for (const auto& c : cases) {
         world.messages.clear();
@@ -234,9 +234,9 @@ TEST_F(PortChangeTest, MissingScriptShellObjectIsReportedAndNothingHappens) {
         Change(L"3390");
         ASSERT_EQ(world.messages.size(), 1u);
         EXPECT_EQ(world.messages[0].style, 16);
-        EXPECT_EQ(world.messages[0].prompt, L"修改远程端口失败。\r\n\r\n失败的步骤：创建脚本宿主对象 wscript.shell\r\n原因：" +
+        EXPECT_EQ(world.messages[0].prompt, L"修改远程端口失败。\r\n\r\n失败的步骤：创建 WScript.Shell 组件（用于读写注册表）\r\n原因：" +
                                                 c.reason + L"\r\n\r\n没有写入任何设置，远程桌面端口和防火墙设置均未改变。");
-        EXPECT_EQ(view.log, kStartLog + L"修改失败：创建脚本宿主对象 wscript.shell，" + c.reason + L"\r\n");
+        EXPECT_EQ(view.log, kStartLog + L"修改失败：创建 WScript.Shell 组件（用于读写注册表），" + c.reason + L"\r\n");
         EXPECT_EQ(view.newPort, L"3390");
     }
 }
@@ -245,8 +245,8 @@ TEST_F(PortChangeTest, PreviousValueThatCannotBeReadStopsTheChangeBeforeAnyWrite
     world.failing.insert(L"regread " + std::wstring(kRdpTcpPortPath));
     Change(L"3390");
     EXPECT_FALSE(AnythingWritten());
-    EXPECT_EQ(view.log, kStartLog + L"修改失败：读取RDP-Tcp 端口原值（" + std::wstring(kRdpTcpPortPath) +
-                            L"），拒绝访问。（错误代码 0x80070005）\r\n");
+    EXPECT_EQ(view.log, kStartLog + L"修改失败：读取 RDP-Tcp 端口原值（" + std::wstring(kRdpTcpPortPath) +
+                            L"），拒绝访问（错误代码 0x80070005）\r\n");
 }
 
 // Each step of the change failing in turn: the registry and the firewall end as they began.
@@ -287,13 +287,13 @@ TEST_P(FailedStepTest, PutsBackWhatWasWrittenAndReportsTheStep) {
     EXPECT_EQ(std::count(view.log.begin(), view.log.end(), L'\n'), 2);
 }
 
-const wchar_t* const kDenied = L"拒绝访问。（错误代码 0x80070005）";
+const wchar_t* const kDenied = L"拒绝访问（错误代码 0x80070005）";
 const wchar_t* const kNothingWritten = L"没有写入任何设置，远程桌面端口和防火墙设置均未改变。";
 const wchar_t* const kAllPutBack = L"已写入的设置均已恢复原样，远程桌面端口和防火墙设置均未改变。";
 const FailingStep kFailingSteps[] = {
-    {"TdsWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + std::wstring(kTdsPortPath)); }, L"写入Tds 端口", kDenied,
+    {"TdsWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + std::wstring(kTdsPortPath)); }, L"写入 Tds 端口", kDenied,
      kAllPutBack},
-    {"RdpTcpWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + std::wstring(kRdpTcpPortPath)); }, L"写入RDP-Tcp 端口",
+    {"RdpTcpWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + std::wstring(kRdpTcpPortPath)); }, L"写入 RDP-Tcp 端口",
      kDenied, kAllPutBack},
     {"EntryWrite", [](FakeWorld& w) { w.failing.insert(L"regwrite " + EntryPath(L"3390")); }, L"写入防火墙例外",
      kDenied, kAllPutBack},
@@ -315,7 +315,7 @@ TEST_F(PortChangeTest, WhatCouldNotBePutBackIsNamedWithItsStateInBothMessageAndL
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
     EXPECT_EQ(world.registry[kTdsPortPath], Dword(3390)) << "left changed, and said so";
     const std::wstring left =
-        L"Tds 端口（" + std::wstring(kTdsPortPath) + L"）现为 3390，原为 不存在，恢复失败：拒绝访问。（错误代码 0x80070005）";
+        L"Tds 端口（" + std::wstring(kTdsPortPath) + L"）现为 3390，原为 不存在，恢复失败：拒绝访问（错误代码 0x80070005）";
     const std::wstring& prompt = world.messages.at(0).prompt;
     EXPECT_NE(prompt.find(L"以下设置未能恢复原样，请手工检查：\r\n" + left), std::wstring::npos) << prompt;
     EXPECT_NE(view.log.find(L"\r\n未能恢复：" + left + L"\r\n"), std::wstring::npos) << view.log;

@@ -54,8 +54,8 @@ TEST_F(ListenerOwnerTest, OnlyTheListenerWindowsNamesAsRemoteDesktopsIsNoConflic
              w.version = {6, 1};
              w.Listen(3390, 4, L"System", L"System");
          },
-         L"端口 3390 正被系统内核（System）监听。这个版本的 Windows 也在内核中运行远程桌面，无法分辨这是不是远程桌面"
-         L"自己。"},
+         L"端口 3390 正被系统内核监听（netstat 和任务管理器中显示为 System，进程 ID 4）。Windows 7 和 Windows Server 2008 R2 "
+         L"也在内核中运行远程桌面，无法分辨这是不是远程桌面自己；内核中常见的其他监听者是 HTTP.sys（IIS、WinRM 等使用它）。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

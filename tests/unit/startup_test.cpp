@@ -65,7 +65,7 @@ TEST_F(StartupTest, NeitherValueReadableLeavesCurrentPortEmptyAndSaysWhy) {
     EXPECT_EQ(view.currentPort, L"");
     EXPECT_FALSE(view.currentPortEnabled);
     EXPECT_EQ(view.newPort, L"10010");
-    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：系统找不到指定的文件。（错误代码 0x80070002）\r\n");
+    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：系统找不到指定的文件（错误代码 0x80070002）\r\n");
 }
 
 TEST_F(StartupTest, ListenerValueOfTheWrongTypeIsNotShownAsAPort) {
@@ -88,7 +88,7 @@ TEST_F(StartupTest, MissingScriptShellObjectStillOpensTheWindowAndSaysWhy) {
     view.log.clear();
     world.shellCreationCode = 0x80070005u;
     RunStartup(platform, view);
-    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：无法创建脚本宿主对象 wscript.shell，拒绝访问。（错误代码 "
+    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：无法创建 WScript.Shell 组件（用于读写注册表），拒绝访问（错误代码 "
                                        L"0x80070005）\r\n");
 }
 

@@ -93,7 +93,7 @@ class DynamicRangeLogTest : public ChangeTest {};
 // the default range is assumed, warning for a port in it and not for one below it.
 TEST_F(DynamicRangeLogTest, ARangeNotToldIsSaidAndTheDefaultAssumed) {
     const std::wstring line =
-        L"未能读取 Windows 的动态端口范围：类无效。（错误代码 0x80041010），按默认范围 "
+        L"未能读取 Windows 的动态端口范围：类无效（错误代码 0x80041010），按默认范围 "
         L"49152-65535 检查\r\n";
     const struct {
         std::wstring port;
