@@ -8,54 +8,56 @@
 namespace korvane {
 
 // The listener port Remote Desktop Services actually uses.
-constexpr wchar_t kRdpTcpPortPath[] =
+inline constexpr wchar_t kRdpTcpPortPath[] =
     L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp\\PortNumber";
 // A legacy copy of the port, still written so that older readers agree with the listener.
-constexpr wchar_t kTdsPortPath[] =
+inline constexpr wchar_t kTdsPortPath[] =
     L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd\\Tds\\tcp\\PortNumber";
 // The standard profile's list of globally open ports; an entry's name follows the last backslash.
-constexpr wchar_t kFirewallListPath[] =
+inline constexpr wchar_t kFirewallListPath[] =
     L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\"
     L"StandardProfile\\GloballyOpenPorts\\List\\";
 
 // The two fDenyTSConnections values: the machine's own, and Group Policy's, which decides when present.
-constexpr wchar_t kDenyConnectionsPath[] =
+inline constexpr wchar_t kDenyConnectionsPath[] =
     L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\fDenyTSConnections";
-constexpr wchar_t kDenyConnectionsPolicyPath[] =
+inline constexpr wchar_t kDenyConnectionsPolicyPath[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Windows NT\\Terminal Services\\fDenyTSConnections";
-constexpr wchar_t kEditionIdPath[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\EditionID";
+inline constexpr wchar_t kEditionIdPath[] =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\EditionID";
 // What the firmware told Windows at boot (SMBIOS system manufacturer and product name).
-constexpr wchar_t kSystemManufacturerPath[] =
+inline constexpr wchar_t kSystemManufacturerPath[] =
     L"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\BIOS\\SystemManufacturer";
-constexpr wchar_t kSystemProductPath[] = L"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\BIOS\\SystemProductName";
+inline constexpr wchar_t kSystemProductPath[] =
+    L"HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\BIOS\\SystemProductName";
 
 // Windows Firewall as Group Policy sets it: its rules, one string value each in Windows' rule grammar, and per
 // profile (DomainProfile, PrivateProfile, PublicProfile) the EnableFirewall and AllowLocalPolicyMerge values,
 // which win over the machine's own settings. The machine's own rules are kept in the same grammar too.
-constexpr wchar_t kPolicyFirewallRulesKey[] =
+inline constexpr wchar_t kPolicyFirewallRulesKey[] =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\WindowsFirewall\\FirewallRules";
-constexpr wchar_t kPolicyFirewallKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\WindowsFirewall\\";
-constexpr wchar_t kLocalFirewallRulesKey[] =
+inline constexpr wchar_t kPolicyFirewallKey[] = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\WindowsFirewall\\";
+inline constexpr wchar_t kLocalFirewallRulesKey[] =
     L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\FirewallRules";
 
 // The port proposed in the new-port field, the port Remote Desktop assumes when none is configured, and the
 // highest port there is.
-constexpr wchar_t kDefaultPort[] = L"10010";
+inline constexpr wchar_t kDefaultPort[] = L"10010";
 constexpr uint16_t kStandardRemoteDesktopPort = 3389;
 constexpr uint32_t kHighestPort = 65535;
 
 // The service Remote Desktop listens in, and the program it runs in; on Windows 7 and Server 2008 R2 its
 // listener belongs to the kernel, which Windows names "System".
-constexpr wchar_t kRemoteDesktopService[] = L"TermService";
-constexpr wchar_t kRemoteDesktopProgram[] = L"%SystemRoot%\\system32\\svchost.exe";
-constexpr wchar_t kKernelOwner[] = L"System";
+inline constexpr wchar_t kRemoteDesktopService[] = L"TermService";
+inline constexpr wchar_t kRemoteDesktopProgram[] = L"%SystemRoot%\\system32\\svchost.exe";
+inline constexpr wchar_t kKernelOwner[] = L"System";
 // The Windows Firewall service.
-constexpr wchar_t kFirewallService[] = L"MpsSvc";
+inline constexpr wchar_t kFirewallService[] = L"MpsSvc";
 
 // Windows' own Remote Desktop rules carry this group, the indirect name Windows stores (display names are
 // localised). The group also holds rules for other parts of Remote Desktop, such as shadowing.
-constexpr wchar_t kRemoteDesktopGroup[] = L"@FirewallAPI.dll,-28752";
+inline constexpr wchar_t kRemoteDesktopGroup[] = L"@FirewallAPI.dll,-28752";
 // The group of the rules this program makes.
-constexpr wchar_t kOwnRuleGroup[] = L"Korvane远程端口修改工具";
+inline constexpr wchar_t kOwnRuleGroup[] = L"Korvane远程端口修改工具";
 
 }  // namespace korvane
