@@ -8,22 +8,22 @@ namespace korvane {
 
 namespace {
 
-bool Has(const std::vector<Finding>& findings, FindingKind kind) {
+bool Has(const std::vector<Finding>& findings, const FindingWords* kind) {
     return std::any_of(findings.begin(), findings.end(), [kind](const Finding& f) { return f.kind == kind; });
 }
 
 }  // namespace
 
 std::vector<Finding> MergeRelated(const std::vector<Finding>& findings) {
-    const bool home = Has(findings, FindingKind::HomeEdition);
-    const bool reserved = Has(findings, FindingKind::PortReserved);
+    const bool home = Has(findings, &found::kHomeEdition);
+    const bool reserved = Has(findings, &found::kPortReserved);
     std::vector<Finding> merged;
     for (const Finding& finding : findings) {
-        const bool off = finding.kind == FindingKind::RemoteDesktopOffHere ||
-                         finding.kind == FindingKind::RemoteDesktopOffHereWindows7 ||
-                         finding.kind == FindingKind::RemoteDesktopOffByPolicy;
+        const bool off = finding.kind == &found::kRemoteDesktopOffHere ||
+                         finding.kind == &found::kRemoteDesktopOffHereWindows7 ||
+                         finding.kind == &found::kRemoteDesktopOffByPolicy;
         if (home && off) continue;
-        if (reserved && finding.kind == FindingKind::DynamicRange) continue;
+        if (reserved && finding.kind == &found::kDynamicRange) continue;
         merged.push_back(finding);
     }
     return merged;

@@ -19,7 +19,7 @@ struct Checked {
     std::wstring text;
 };
 
-void Add(ReachabilityFindings& findings, FindingKind kind, std::initializer_list<ValueView> values = {}) {
+void Add(ReachabilityFindings& findings, const FindingWords* kind, std::initializer_list<ValueView> values = {}) {
     Values owned;
     for (const ValueView& value : values) owned.push_back({value.name, std::wstring(value.text)});
     findings.findings.push_back({kind, std::move(owned)});
@@ -40,17 +40,17 @@ std::wstring ReadText(ScriptShell& shell, const wchar_t* path) {
 
 void CheckEdition(ScriptShell& shell, ReachabilityFindings& findings) {
     const std::wstring edition = ReadText(shell, kEditionIdPath);
-    if (IsHomeEdition(edition)) Add(findings, FindingKind::HomeEdition, {{L"edition", HomeEditionName(edition)}});
+    if (IsHomeEdition(edition)) Add(findings, &found::kHomeEdition, {{L"edition", HomeEditionName(edition)}});
 }
 
 void CheckRemoteDesktopSwitch(Platform& platform, ScriptShell& shell, ReachabilityFindings& findings) {
     const RemoteDesktopSwitch state =
         RemoteDesktopSwitchOf(ReadNumber(shell, kDenyConnectionsPath), ReadNumber(shell, kDenyConnectionsPolicyPath));
-    if (state == RemoteDesktopSwitch::OffByPolicy) Add(findings, FindingKind::RemoteDesktopOffByPolicy);
+    if (state == RemoteDesktopSwitch::OffByPolicy) Add(findings, &found::kRemoteDesktopOffByPolicy);
     // Windows 7's 远程 tab words its options otherwise than later Windows.
     if (state == RemoteDesktopSwitch::OffHere) {
-        Add(findings, ListensInKernel(platform.Version()) ? FindingKind::RemoteDesktopOffHereWindows7
-                                                          : FindingKind::RemoteDesktopOffHere);
+        Add(findings, ListensInKernel(platform.Version()) ? &found::kRemoteDesktopOffHereWindows7
+                                                          : &found::kRemoteDesktopOffHere);
     }
 }
 
@@ -75,7 +75,7 @@ void CheckDynamicRange(Platform& platform, const Checked& port, ReachabilityFind
         findings.uncheckedLines.push_back(Say(words::kRangeUnread, {{L"reason", reason}, {L"range", Span(range)}}));
     }
     if (!InDynamicRange(port.port, range)) return;
-    Add(findings, FindingKind::DynamicRange,
+    Add(findings, &found::kDynamicRange,
         {{L"port", port.text}, {L"range", Span(range)}, {L"start", DecimalText(range.start)}});
 }
 
@@ -84,8 +84,7 @@ void CheckCloud(Platform& platform, ScriptShell& shell, const Checked& port, Rea
     const std::wstring cloud = CloudOf(ReadText(shell, kSystemManufacturerPath), ReadText(shell, kSystemProductPath),
                                        platform.ChassisAssetTag(), platform.SystemUuid());
     if (cloud.empty()) return;
-    Add(findings, FindingKind::Cloud,
-        {{L"cloud", cloud}, {L"place", CloudInboundRulesPlace(cloud)}, {L"port", port.text}});
+    Add(findings, &found::kCloud, {{L"cloud", cloud}, {L"place", CloudInboundRulesPlace(cloud)}, {L"port", port.text}});
 }
 
 // The listener's program, and the module Windows names as its owner where that says more (a service in a
@@ -104,9 +103,9 @@ void ReportInUse(Platform& platform, const Checked& port, const TcpListener& lis
     // On Windows 7 and Server 2008 R2 the kernel's listener may be Remote Desktop's own or another's: said as
     // it is, and left to the administrator.
     if (IsKernelListener(listener) && ListensInKernel(platform.Version())) {
-        return Add(findings, FindingKind::PortTakenByKernel, {{L"port", port.text}});
+        return Add(findings, &found::kPortTakenByKernel, {{L"port", port.text}});
     }
-    Add(findings, FindingKind::PortTaken, {{L"port", port.text}, {L"owner", Owner(platform, listener)}});
+    Add(findings, &found::kPortTaken, {{L"port", port.text}, {L"owner", Owner(platform, listener)}});
 }
 
 // The port could not be bound: only a program listening on it keeps it after the restart. Remote Desktop's
@@ -117,7 +116,7 @@ void CheckPortUser(Platform& platform, const Checked& port, ReachabilityFindings
     std::vector<TcpListener> listeners;
     const Status status = platform.ListTcpListeners(listeners);
     if (!status) {
-        return Add(findings, FindingKind::PortMaybeTaken, {{L"port", port.text}, {L"reason", DescribeFailure(status)}});
+        return Add(findings, &found::kPortMaybeTaken, {{L"port", port.text}, {L"reason", DescribeFailure(status)}});
     }
     bool listened = false;
     for (const TcpListener& listener : listeners) {
@@ -137,7 +136,7 @@ void CheckPort(Platform& platform, const Checked& port, ReachabilityFindings& fi
             Say(words::kPortUncheckable, {{L"port", port.text}, {L"reason", DescribeFailure(status)}}));
         return;
     }
-    if (bind == PortBind::Reserved) Add(findings, FindingKind::PortReserved, {{L"port", port.text}});
+    if (bind == PortBind::Reserved) Add(findings, &found::kPortReserved, {{L"port", port.text}});
     if (bind == PortBind::InUse) CheckPortUser(platform, port, findings);
 }
 
@@ -150,7 +149,7 @@ void ReportServiceDown(Platform& platform, uint32_t code, const Checked& port, R
     findings.firewallUnavailable = true;
     findings.noRuleLine =
         Say(disabled ? words::kNoRuleServiceDisabled : words::kNoRuleServiceStopped, {{L"port", port.text}});
-    Add(findings, disabled ? FindingKind::FirewallServiceDisabled : FindingKind::FirewallServiceStopped,
+    Add(findings, disabled ? &found::kFirewallServiceDisabled : &found::kFirewallServiceStopped,
         {{L"port", port.text}});
 }
 
@@ -180,7 +179,7 @@ bool CheckFirewallTurnedOn(FirewallPolicy& firewall, const GroupPolicyFirewall& 
         }
     }
     if (off == 0) return true;
-    Add(findings, FindingKind::FirewallOff, {{L"networks", ProfileNames(off, true)}, {L"port", port.text}});
+    Add(findings, &found::kFirewallOff, {{L"networks", ProfileNames(off, true)}, {L"port", port.text}});
     return (off & currentProfiles) != currentProfiles;
 }
 
@@ -218,7 +217,7 @@ void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, c
         if (!names.empty()) names += Say(words::kListSeparator);
         names += NamedWithAddresses(platform, rule);
     }
-    Add(findings, tcp.size() == 1 ? FindingKind::BlockRule : FindingKind::BlockRules,
+    Add(findings, tcp.size() == 1 ? &found::kBlockRule : &found::kBlockRules,
         {{L"rules", names},
          {L"port", port.text},
          {L"first", Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(tcp.front().name)}})},
@@ -257,7 +256,7 @@ void CheckSecurityRequirements(Platform& platform, const GroupPolicyFirewall& po
         names += Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(rule.name)}});
     }
     if (names.empty()) return;
-    Add(findings, FindingKind::SecurityNotCopied,
+    Add(findings, &found::kSecurityNotCopied,
         {{L"current", DecimalText(configuredPort)}, {L"rules", names}, {L"port", port.text}});
 }
 
@@ -278,10 +277,9 @@ void CheckRules(Platform& platform, FirewallPolicy& firewall, const GroupPolicyF
     CheckSecurityRequirements(platform, policy, port, configuredPort, listener, findings);
     if (!plan.openToEveryone || !firewallOn) return;
     if (!status) {
-        return Add(findings, FindingKind::RulesUnreadable,
-                   {{L"reason", DescribeFailure(status)}, {L"port", port.text}});
+        return Add(findings, &found::kRulesUnreadable, {{L"reason", DescribeFailure(status)}, {L"port", port.text}});
     }
-    Add(findings, FindingKind::OpenToEveryone, {{L"current", DecimalText(configuredPort)}, {L"port", port.text}});
+    Add(findings, &found::kOpenToEveryone, {{L"current", DecimalText(configuredPort)}, {L"port", port.text}});
 }
 
 void CheckFirewall(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall, const Status& firewallStatus,
@@ -299,13 +297,13 @@ void CheckFirewall(Platform& platform, ScriptShell& shell, FirewallPolicy* firew
         state = FirewallLocalPolicy();
     }
     if (state.modifyState == FirewallLocalPolicy::kGroupPolicyOverride) {
-        Add(findings, FindingKind::FirewallByGroupPolicy, {{L"port", port.text}});
+        Add(findings, &found::kFirewallByGroupPolicy, {{L"port", port.text}});
     } else if (state.modifyState == FirewallLocalPolicy::kInboundBlocked) {
         const std::wstring networks = ProfileNames(state.currentProfiles, true);
         if (networks.empty()) {
-            Add(findings, FindingKind::FirewallBlocksAllInbound);
+            Add(findings, &found::kFirewallBlocksAllInbound);
         } else {
-            Add(findings, FindingKind::FirewallBlocksAllInboundOnNetworks, {{L"networks", networks}});
+            Add(findings, &found::kFirewallBlocksAllInboundOnNetworks, {{L"networks", networks}});
         }
     }
     const GroupPolicyFirewall policy = ReadGroupPolicyFirewall(platform, shell);

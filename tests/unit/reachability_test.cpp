@@ -87,6 +87,15 @@ TEST_F(ReachabilityTest, AFirewallTurnedOffStillGetsTheRulesAndAsksNothingElse) 
     ASSERT_EQ(Questions().size(), 1u);
     EXPECT_NE(Questions()[0].find(L"已关闭"), std::wstring::npos);
 
+    // Group Policy turns it on for the private network: what the machine's own setting says no longer counts.
+    world = OrdinaryMachine();
+    world.localPolicy.currentProfiles = 2;
+    world.firewallOffProfiles = 2;
+    world.registry[std::wstring(kPolicyFirewallKey) + L"PrivateProfile\\EnableFirewall"] = Dword(1);
+    world.messages.clear();
+    Change(L"3390", {kNo});
+    EXPECT_TRUE(Questions().empty());
+
     world = OrdinaryMachine();
     world.localPolicy.currentProfiles = 2;
     world.failFirewallEnabled = true;
