@@ -17,7 +17,7 @@ namespace korvane {
 
 namespace {
 
-const std::wstring kRestartArguments = L"-r -t 1";
+constexpr wchar_t kRestartArguments[] = L"-r -t 1";
 // shutdown.exe returns at once: 0 once the restart is scheduled, otherwise the Win32 code of Windows' refusal
 // (1190 a shutdown already scheduled, 1115 one in progress, 5 no privilege).
 constexpr uint32_t kRestartWaitMs = 5000;

@@ -15,7 +15,7 @@ namespace korvane {
 namespace {
 
 // WMI's own errors have no text in the system's message table.
-const std::wstring kWmiFailed = L"WMI 查询失败。";
+constexpr wchar_t kWmiFailed[] = L"WMI 查询失败。";
 
 Status WmiFailure(HRESULT code) {
     return FailureFromHresult(code, kWmiFailed);
