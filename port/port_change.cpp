@@ -47,11 +47,12 @@ void ReportFailedChange(Platform& platform, MainView& view, const ChangeOutcome&
     platform.ShowMessage(Say(prompt, values), kMessageCritical, Say(words::kErrorTitle));
 }
 
-void ReportFailedStep(Platform& platform, MainView& view, const std::wstring& step, const Status& status) {
+void ReportFailedStep(Platform& platform, MainView& view, const std::wstring& step, const Status& status,
+                      std::wstring reason = {}) {
     ChangeOutcome outcome;
     outcome.status = status;
     outcome.failedStep = step;
-    ReportFailedChange(platform, view, outcome);
+    ReportFailedChange(platform, view, outcome, std::move(reason));
 }
 
 // Only a whole number from 1 to 65535, typed as plain digits, may reach the registry.
@@ -99,12 +100,8 @@ void OfferRestart(Platform& platform, MainView& view) {
 void RunPortChange(Platform& platform, MainView& view) {
     Status status;
     std::unique_ptr<ScriptShell> shell = platform.CreateScriptShell(status);
-    if (!shell) {
-        ChangeOutcome outcome;
-        outcome.failedStep = Say(words::kCreateShellStep);
-        outcome.status = status;
-        return ReportFailedChange(platform, view, outcome, ScriptShellFailure(status));
-    }
+    if (!shell)
+        return ReportFailedStep(platform, view, Say(words::kCreateShellStep), status, ScriptShellFailure(status));
 
     // The port as typed is what the registry values get; everything else works with its number.
     const std::wstring typed = view.NewPortText();

@@ -28,15 +28,11 @@ public:
     Status ReadPrevious(std::wstring& failedStep) {
         Status status = shell_.RegRead(path_, previous_);
         existed_ = static_cast<bool>(status);
-        if (!status && status.code != kNotFound) {
-            failedStep = Say(words::kReadPrevious, {{L"setting", setting_}, {L"path", path_}});
-            return status;
-        }
-        if (existed_ && previous_.kind == RegValue::Kind::Other) {
-            failedStep = Say(words::kReadPrevious, {{L"setting", setting_}, {L"path", path_}});
-            return Status::Failure(0, Say(words::kPreviousUnrestorable));
-        }
-        return Status::Ok();
+        if (!existed_ && status.code == kNotFound) return Status::Ok();
+        if (existed_ && previous_.kind == RegValue::Kind::Other)
+            status = Status::Failure(0, Say(words::kPreviousUnrestorable));
+        if (!status) failedStep = Say(words::kReadPrevious, {{L"setting", setting_}, {L"path", path_}});
+        return status;
     }
 
     uint32_t PreviousNumber() const {
@@ -97,10 +93,12 @@ private:
 
 }  // namespace
 
+bool ScriptShellNotRegistered(const Status& status) {
+    return status.code == kClassNameUnknown || status.code == kClassNotRegistered || status.code == kModuleNotFound;
+}
+
 std::wstring ScriptShellFailure(const Status& status) {
-    const bool notRegistered =
-        status.code == kClassNameUnknown || status.code == kClassNotRegistered || status.code == kModuleNotFound;
-    if (!notRegistered) return DescribeFailure(status);
+    if (!ScriptShellNotRegistered(status)) return DescribeFailure(status);
     return Say(words::kShellNotRegistered, {{L"code", HexText8(status.code)}});
 }
 

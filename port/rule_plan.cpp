@@ -53,6 +53,17 @@ std::vector<FirewallRule> ListenerScopes(const std::vector<FirewallRule>& rules,
     return scopes;
 }
 
+// The rule's name from `named`, or when `taken` already holds it, from `numbered` with the first free number from 2
+// on: a second rule of the same name would replace the first.
+template <typename Taken>
+std::wstring UniqueName(const wchar_t* named, const wchar_t* numbered, const std::wstring& port,
+                        const std::wstring& label, Taken taken) {
+    std::wstring name = Say(named, {{L"port", port}, {L"label", label}});
+    for (int number = 2; taken(name); ++number)
+        name = Say(numbered, {{L"port", port}, {L"label", label}, {L"number", DecimalText(number)}});
+    return name;
+}
+
 void AddRules(const std::wstring& port, int protocol, const std::vector<FirewallRule>& scopes,
               std::vector<FirewallRule>& rules) {
     const std::size_t first = rules.size();
@@ -72,16 +83,13 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Firewall
             if (sameProfiles) label += L", " + scope.remoteAddresses;
             if (sameAddresses) label += L", " + scope.applicationName;
         }
-        std::wstring name = Say(words::kRuleName, {{L"port", port}, {L"label", label}});
-        for (int number = 2;; ++number) {
-            bool taken = false;
-            for (std::size_t i = first; i < rules.size(); ++i) taken = taken || rules[i].name == name;
-            if (!taken) break;
-            name =
-                Say(words::kRuleNameNumbered, {{L"port", port}, {L"label", label}, {L"number", DecimalText(number)}});
-        }
         FirewallRule rule = scope;
-        rule.name = name;
+        rule.name = UniqueName(words::kRuleName, words::kRuleNameNumbered, port, label, [&](const std::wstring& name) {
+            for (std::size_t i = first; i < rules.size(); ++i) {
+                if (rules[i].name == name) return true;
+            }
+            return false;
+        });
         rule.description = Say(words::kRuleDescription);
         rule.grouping = kOwnRuleGroup;
         rule.protocol = protocol;
@@ -141,14 +149,13 @@ std::vector<CarriedBlock> CarriedBlockRules(uint16_t port, uint16_t currentPort,
             rule.description =
                 Say(words::kBlockRuleDescription, {{L"current", DecimalText(currentPort)}, {L"rule", source.name}});
             const std::wstring label = (protocol == kTcp ? L"TCP, " : L"UDP, ") + source.name;
-            rule.name = Say(words::kBlockRuleName, {{L"port", portText}, {L"label", label}});
-            for (int number = 2;; ++number) {
-                bool taken = false;
-                for (const CarriedBlock& made : carried) taken = taken || made.rule.name == rule.name;
-                if (!taken) break;
-                rule.name = Say(words::kBlockRuleNameNumbered,
-                                {{L"port", portText}, {L"label", label}, {L"number", DecimalText(number)}});
-            }
+            rule.name = UniqueName(words::kBlockRuleName, words::kBlockRuleNameNumbered, portText, label,
+                                   [&](const std::wstring& name) {
+                                       for (const CarriedBlock& made : carried) {
+                                           if (made.rule.name == name) return true;
+                                       }
+                                       return false;
+                                   });
             carried.push_back({source, rule});
         }
     }

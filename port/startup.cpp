@@ -19,10 +19,10 @@ std::optional<uint32_t> RunStartup(Platform& platform, MainView& view) {
     AppendLogLine(view, Say(words::kDefaultPortLine, {{L"port", view.NewPortText()}}));
 
     if (!shell) {
-        const std::wstring reason = ScriptShellFailure(shellStatus);
-        const bool explained = reason != DescribeFailure(shellStatus);
-        AppendLogLine(view,
-                      Say(explained ? words::kCurrentPortUnreadable : words::kNoShellAtStartup, {{L"reason", reason}}));
+        // Where the class is not registered, the reason names the component itself.
+        const wchar_t* line =
+            ScriptShellNotRegistered(shellStatus) ? words::kCurrentPortUnreadable : words::kNoShellAtStartup;
+        AppendLogLine(view, Say(line, {{L"reason", ScriptShellFailure(shellStatus)}}));
         return std::nullopt;
     }
     const CurrentPort port = ReadCurrentPort(*shell);
