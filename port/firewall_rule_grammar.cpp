@@ -104,7 +104,11 @@ enum class Field {
     RemoteUsers,
     LocalUsers,
     LocalOwner,
-    Package
+    Package,
+    Platform,
+    Platform2,
+    TrustTuple,
+    PackageFamily
 };
 
 struct FieldName {
@@ -150,6 +154,12 @@ constexpr FieldName kFields[] = {
     {L"LUAuth", Field::LocalUsers, true, false},
     {L"LUOwn", Field::LocalOwner, true, false},
     {L"AppPkgId", Field::Package, true, false},
+    {L"Platform", Field::Platform, false, false},
+    {L"Platform2", Field::Platform2, false, false},
+    // Trust tuple keywords: TTK, then TTK2_22, TTK2_27 ... as versions add them.
+    {L"TTK", Field::TrustTuple, false, false},
+    {L"TTK2_", Field::TrustTuple, false, true},
+    {L"PFN", Field::PackageFamily, true, false},
 };
 constexpr std::size_t kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 
@@ -239,6 +249,20 @@ bool ReadSecurity(Field field, const std::wstring& value, int& secureFlags) {
     if (field == Field::Security2_9 && SameToken(value, L"An-NoEncap")) secureFlags = 1;
     if (field == Field::Security2 && SameToken(value, L"AnE-Nego")) secureFlags = 3;
     return secureFlags != 0;
+}
+
+// "2:6:2": the platform (2 is Windows NT), the major and the minor version, as FW_OS_PLATFORM holds them.
+bool ReadPlatform(const std::wstring& value, std::vector<StoredFirewallRule::ForWindows>& platforms) {
+    const std::size_t first = value.find(L':'), second = value.find(L':', first + 1);
+    StoredFirewallRule::ForWindows windows;
+    if (first == std::wstring::npos || second == std::wstring::npos ||
+        !ParseDecimal(value.substr(0, first), 1, 7, windows.platform) ||
+        !ParseDecimal(value.substr(first + 1, second - first - 1), 3, 255, windows.major) ||
+        !ParseDecimal(value.substr(second + 1), 3, 255, windows.minor)) {
+        return false;
+    }
+    platforms.push_back(windows);
+    return true;
 }
 
 // The index of the field `name` in kFields; kFieldCount for a field of no concern here.
@@ -342,6 +366,19 @@ bool ReadField(const std::wstring& name, const std::wstring& value, Reading& rea
         case Field::Package:
             rule.localAppPackageId = value;
             return true;
+        case Field::Platform:
+            return ReadPlatform(value, reading.stored.platforms);
+        case Field::Platform2:
+            // GTEQ: the platform before it, and every later version.
+            if (reading.stored.platforms.empty() || !SameToken(value, L"GTEQ")) return false;
+            reading.stored.platforms.back().orLater = true;
+            return true;
+        case Field::TrustTuple:
+            reading.stored.trustTupleOnly = true;
+            return !value.empty();
+        case Field::PackageFamily:
+            reading.stored.packageFamilyName = value;
+            return !value.empty();
     }
     return true;
 }
@@ -360,6 +397,24 @@ bool ReadVersion(const std::wstring& text, StoredFirewallRule& stored) {
 }
 
 }  // namespace
+
+bool IsForWindows(const StoredFirewallRule& stored, WindowsVersion version) {
+    constexpr uint32_t kWindowsNt = 2;  // VER_PLATFORM_WIN32_NT
+    if (stored.platforms.empty() || version.major == 0) return true;
+    for (const StoredFirewallRule::ForWindows& windows : stored.platforms) {
+        if (windows.platform != kWindowsNt) continue;
+        const bool same = version.major == windows.major && version.minor == windows.minor;
+        const bool later =
+            version.major > windows.major || (version.major == windows.major && version.minor > windows.minor);
+        if (same || (windows.orLater && later)) return true;
+    }
+    return false;
+}
+
+bool CanConcernRemoteDesktop(const StoredFirewallRule& stored, WindowsVersion version) {
+    return IsForWindows(stored, version) && !stored.trustTupleOnly && stored.packageFamilyName.empty() &&
+           stored.rule.localAppPackageId.empty();
+}
 
 std::optional<StoredFirewallRule> ParseFirewallRuleText(const std::wstring& text) {
     Reading reading;

@@ -44,15 +44,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ProtocolHasPorts(rule.protocol) && (rule.localPorts != L"*" || rule.remotePorts != L"*")) {
         Finding("ports on a protocol without ports", text);
     }
+    for (const auto& windows : read->platforms) {
+        if (windows.platform > 7 || windows.major > 255 || windows.minor > 255)
+            Finding("a platform out of range", text);
+    }
     for (const std::wstring* field :
          {&rule.name, &rule.description, &rule.grouping, &rule.applicationName, &rule.serviceName, &rule.localAddresses,
-          &rule.remoteAddresses, &rule.remoteMachineAuthorizedList, &rule.localAppPackageId}) {
+          &rule.remoteAddresses, &rule.remoteMachineAuthorizedList, &rule.localAppPackageId,
+          &read->packageFamilyName}) {
         if (field->find(L'|') != std::wstring::npos) Finding("a field's text past its '|'", text);
     }
     if (!text.empty() && text.back() == L'|') {
         const std::optional<StoredFirewallRule> again = ParseFirewallRuleText(text + L"Zz=1|");
         if (!again || again->rule.Fields() != rule.Fields() ||
-            again->overridesBlockRules != read->overridesBlockRules) {
+            again->overridesBlockRules != read->overridesBlockRules ||
+            again->platforms.size() != read->platforms.size() || again->trustTupleOnly != read->trustTupleOnly ||
+            again->packageFamilyName != read->packageFamilyName) {
             Finding("an unknown field changed the rule", text);
         }
     }

@@ -86,6 +86,10 @@ const Case kCases[] = {
     {L"v2.10|Action=Allow|Dir=In|Profile=Home|", nullptr},
     {L"v2.10|Action=Allow|Dir=In|Security=AuthDynEnc|", nullptr},
     {L"v2.10|Action=Allow|Dir=In|RA4=Everyone|", nullptr},
+    {L"v2.10|Action=Allow|Dir=In|Platform=2:6|", nullptr},
+    {L"v2.10|Action=Allow|Dir=In|Platform=9:6:2|", nullptr},
+    {L"v2.10|Action=Allow|Dir=In|Platform2=GTEQ|", nullptr},
+    {L"v2.10|Action=Allow|Dir=In|Platform=2:6:2|Platform2=LTEQ|", nullptr},
 };
 
 TEST(FirewallRuleGrammarTest, ReadsEachFieldAndRefusesDamagedStrings) {
@@ -99,6 +103,41 @@ TEST(FirewallRuleGrammarTest, ReadsEachFieldAndRefusesDamagedStrings) {
         EXPECT_EQ(read->rule.Fields(), expected.Fields());
         EXPECT_EQ(read->versionMajor, 2);
         EXPECT_EQ(read->overridesBlockRules, c.overridesBlockRules);
+    }
+}
+
+// Platform and Platform2 as the firewall's FW_OS_PLATFORM list reads: a rule is for the versions it names, each
+// exactly or, with GTEQ after it, and every later one; with no platform, for every version. Trust-tuple keywords
+// and a package family limit a rule to traffic Remote Desktop's clients never send.
+TEST(FirewallRuleGrammarTest, WhatNarrowsARuleToOtherWindowsOrOtherTraffic) {
+    const struct {
+        const wchar_t* fields;
+        WindowsVersion version;
+        bool counts;
+    } cases[] = {
+        {L"", {6, 1}, true},
+        {L"Platform=2:6:2|Platform2=GTEQ|", {6, 1}, false},
+        {L"Platform=2:6:2|Platform2=GTEQ|", {6, 2}, true},
+        {L"Platform=2:6:2|Platform2=GTEQ|", {6, 3}, true},
+        {L"Platform=2:6:2|Platform2=GTEQ|", {10, 0}, true},
+        {L"Platform=2:6:2|", {10, 0}, false},
+        {L"Platform=2:6:1|Platform=2:10:0|", {10, 0}, true},
+        {L"Platform=2:6:1|Platform=2:10:0|", {6, 3}, false},
+        {L"Platform=2:6:3|Platform2=GTEQ|Platform=2:6:1|", {6, 1}, true},
+        {L"Platform=1:6:1|Platform2=GTEQ|", {10, 0}, false},  // not Windows NT
+        {L"Platform=2:10:0|", {0, 0}, true},                  // the version unknown
+        {L"TTK=ProxSharing|", {10, 0}, false},
+        {L"TTK2_22=WFDDisplay|", {10, 0}, false},
+        {L"PFN=Microsoft.RemoteDesktop_8wekyb3d8bbwe|", {10, 0}, false},
+        {L"AppPkgId=S-1-15-2-1|", {10, 0}, false},
+    };
+    for (const auto& c : cases) {
+        const std::wstring text = L"v2.33|Action=Allow|Dir=In|Protocol=6|LPort=3389|" + std::wstring(c.fields);
+        SCOPED_TRACE(std::string(text.begin(), text.end()) + " on " + std::to_string(c.version.major) + "." +
+                     std::to_string(c.version.minor));
+        const std::optional<StoredFirewallRule> read = ParseFirewallRuleText(text);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(CanConcernRemoteDesktop(*read, c.version), c.counts);
     }
 }
 
