@@ -12,6 +12,7 @@ add_library(korvane_platform_win32 STATIC
   platform/win32/dynamic_range_win32.cpp
   platform/win32/error_text.cpp
   platform/win32/firewall_win32.cpp
+  platform/win32/interface_name_win32.cpp
   platform/win32/netsh_win32.cpp
   platform/win32/platform_win32.cpp
   platform/win32/registry_strings_win32.cpp

@@ -118,6 +118,14 @@ struct FirewallLocalPolicy {
     int currentProfiles = 0;  // 1 domain, 2 private, 4 public, or'ed together
 };
 
+// A rule of the firewall's list that could not be read: its name where that could be, else its place in the list
+// (from 1), and why.
+struct UnreadRule {
+    std::wstring name;
+    uint32_t position = 0;
+    Status status;
+};
+
 // The firewall policy object ("HNetCfg.FwPolicy2"), obtained for one run and released after it.
 class FirewallPolicy {
 public:
@@ -126,8 +134,9 @@ public:
     // Whether Windows Firewall is turned on for one profile (1 domain, 2 private or 4 public), as set on this
     // machine.
     virtual Status FirewallEnabled(int profile, bool& enabled) = 0;
-    // Every rule of the firewall, of every group, with every property.
-    virtual Status AllRules(std::vector<FirewallRule>& rules) = 0;
+    // Every rule of the firewall, of every group, with every property; a rule that cannot be read is left out of
+    // `rules` and told in `unread`. A failure: the list itself could not be read (`rules` holds those read before).
+    virtual Status AllRules(std::vector<FirewallRule>& rules, std::vector<UnreadRule>& unread) = 0;
     // The rule named `name` with every property, when there is one.
     virtual Status FindRule(const std::wstring& name, FirewallRule& rule, bool& found) = 0;
     // Makes sure one rule named `rule.name` exists with exactly these settings: an existing rule of that
@@ -219,6 +228,11 @@ public:
     virtual std::wstring ChassisAssetTag() = 0;
     // The 16 bytes of the firmware's system UUID (SMBIOS), as stored there; empty for none.
     virtual std::vector<uint8_t> SystemUuid() = 0;
+    // The system's serial number in the firmware's system record (SMBIOS); empty for none.
+    virtual std::wstring SystemSerialNumber() = 0;
+    // The name Windows gives the network interface whose GUID is `guid` ("{...}"), as the firewall's objects name
+    // interfaces; a failure where this machine has no such interface, or Windows does not tell.
+    virtual Status InterfaceName(const std::wstring& guid, std::wstring& name) = 0;
     // Modal to the application; returns the button pressed (6 for Yes).
     virtual int ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) = 0;
     // Starts `program` (a full path) with `arguments` and waits up to `waitMilliseconds` for it to end, the windows

@@ -11,6 +11,7 @@ constexpr uint8_t kSystem = 1;
 constexpr uint8_t kChassis = 3;
 constexpr uint8_t kEndOfTable = 127;
 constexpr std::size_t kAssetTagOffset = 0x08;
+constexpr std::size_t kSerialNumberOffset = 0x07;
 constexpr std::size_t kUuidOffset = 0x08;  // 16 bytes, since SMBIOS 2.1
 constexpr std::size_t kUuidSize = 16;
 
@@ -41,20 +42,28 @@ bool FindStructure(const std::vector<uint8_t>& raw, uint8_t wanted, Structure& f
     return false;
 }
 
-}  // namespace
-
-std::wstring ChassisAssetTag(const std::vector<uint8_t>& raw) {
-    Structure chassis;
-    if (!FindStructure(raw, kChassis, chassis)) return {};
-    if (chassis.formatted <= kAssetTagOffset || raw[chassis.at + kAssetTagOffset] == 0) return {};
-    // The string's number, counted from 1 among the strings that follow.
-    std::size_t wanted = raw[chassis.at + kAssetTagOffset], start = chassis.strings;
-    for (std::size_t i = chassis.strings; i < chassis.stringsEnd + 1 && wanted > 0; ++i) {
+// The string a structure's byte at `offset` names, counted from 1 among the strings that follow it; empty for none.
+std::wstring StringAt(const std::vector<uint8_t>& raw, const Structure& structure, std::size_t offset) {
+    if (structure.formatted <= offset || raw[structure.at + offset] == 0) return {};
+    std::size_t wanted = raw[structure.at + offset], start = structure.strings;
+    for (std::size_t i = structure.strings; i < structure.stringsEnd + 1 && wanted > 0; ++i) {
         if (raw[i] != 0) continue;
         if (--wanted == 0) return std::wstring(raw.begin() + start, raw.begin() + i);  // ASCII
         start = i + 1;
     }
     return {};
+}
+
+}  // namespace
+
+std::wstring ChassisAssetTag(const std::vector<uint8_t>& raw) {
+    Structure chassis;
+    return FindStructure(raw, kChassis, chassis) ? StringAt(raw, chassis, kAssetTagOffset) : std::wstring();
+}
+
+std::wstring SystemSerialNumber(const std::vector<uint8_t>& raw) {
+    Structure system;
+    return FindStructure(raw, kSystem, system) ? StringAt(raw, system, kSerialNumberOffset) : std::wstring();
 }
 
 std::vector<uint8_t> SystemUuid(const std::vector<uint8_t>& raw) {

@@ -12,6 +12,9 @@ namespace korvane {
 // is the RawSMBIOSData block: an 8-byte header, then the structures.
 std::wstring ChassisAssetTag(const std::vector<uint8_t>& raw);
 
+// The serial number of the first system record (SMBIOS type 1); empty when there is none or it has none.
+std::wstring SystemSerialNumber(const std::vector<uint8_t>& raw);
+
 // The 16 bytes of the system UUID of the first system record (SMBIOS type 1), as the firmware stores them;
 // empty when there is none (or the record is older than SMBIOS 2.1, which added the UUID).
 std::vector<uint8_t> SystemUuid(const std::vector<uint8_t>& raw);

@@ -1,78 +1,242 @@
 #include "port/applied_firewall.h"
 
-#include "platform/failure_text.h"
+#include <algorithm>
+
+#include "platform/number_text.h"
 #include "port/firewall_rule_grammar.h"
+#include "port/port_number.h"
+#include "port/remote_desktop_listener.h"
+#include "port/rule_matching.h"
 #include "port/sentences.h"
 
 namespace korvane {
 
 namespace {
 
-// The rules of one registry key, each value a rule's string; `unreadable` gets the names of those that are not.
-Status ReadStoredRules(Platform& platform, const wchar_t* key, std::vector<FirewallRule>& rules,
-                       std::vector<std::wstring>& unreadable) {
+// The interfaces a rule names by their GUIDs, named as the firewall's objects take them where this machine has
+// them; a GUID that names none stays as it is.
+void NameInterfaces(Platform& platform, FirewallRule& rule) {
+    for (std::wstring& item : rule.interfaces) {
+        std::wstring name;
+        if (IsInterfaceGuid(item) && platform.InterfaceName(item, name)) item = name;
+    }
+}
+
+// The rules of one registry key, each value a rule's string.
+void ReadStoredRules(Platform& platform, const wchar_t* key, bool nameInterfaces, StoredRules& read) {
     std::vector<RegString> values;
-    const Status status = platform.RegistryStrings(key, values);
-    if (!status) return status;
+    read.status = platform.RegistryStrings(key, values);
+    const WindowsVersion version = platform.Version();
     for (const RegString& value : values) {
-        if (const auto stored = ParseFirewallRuleText(value.text)) {
-            rules.push_back(stored->rule);
+        std::optional<StoredFirewallRule> stored = ParseFirewallRuleText(value.text);
+        if (!stored) {
+            read.unreadable.push_back(value.name);
+        } else if (!CanConcernRemoteDesktop(*stored, version)) {
+            read.leftOut.push_back(stored->rule.name);
         } else {
-            unreadable.push_back(value.name);
+            if (nameInterfaces) NameInterfaces(platform, stored->rule);
+            if (stored->overridesBlockRules) read.overriding.push_back(stored->rule);
+            read.rules.push_back(std::move(stored->rule));
         }
     }
-    return status;
+}
+
+bool SameWord(const std::wstring& text, const wchar_t* word) {
+    return text.size() == std::char_traits<wchar_t>::length(word) &&
+           std::equal(text.begin(), text.end(), word, [](wchar_t a, wchar_t b) {
+               const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c; };
+               return lower(a) == lower(b);
+           });
+}
+
+// The older settings' addresses, in the firewall objects' words: "*", "localsubnet" or a list.
+std::wstring RemoteAddressesOf(std::wstring scope) {
+    if (scope.empty()) return L"*";
+    std::wstring addresses;
+    for (std::size_t begin = 0; begin <= scope.size();) {
+        std::size_t end = scope.find(L',', begin);
+        if (end == std::wstring::npos) end = scope.size();
+        const std::wstring item = scope.substr(begin, end - begin);
+        begin = end + 1;
+        if (!addresses.empty()) addresses += L",";
+        addresses += SameWord(item, L"localsubnet") ? L"LocalSubnet" : item;
+    }
+    return addresses;
+}
+
+// A rule of an older setting: inbound, for any program, on one port.
+FirewallRule PolicyPortRule(std::wstring name, int action, int protocol, uint16_t port, const std::wstring& scope,
+                            int profiles) {
+    FirewallRule rule;
+    rule.name = std::move(name);
+    rule.grouping.clear();
+    rule.action = action;
+    rule.protocol = protocol;
+    rule.localPorts = DecimalText(port);
+    rule.remoteAddresses = RemoteAddressesOf(scope);
+    rule.profiles = profiles;
+    rule.applicationName.clear();
+    rule.serviceName.clear();
+    return rule;
+}
+
+// "Define inbound port exceptions": each entry that is enabled opens its port from its scope, unless an entry for
+// the same port is disabled, which makes Windows ignore the enabled ones (it blocks nothing itself).
+void ReadPortExceptions(Platform& platform, const std::wstring& key, const wchar_t* profileName, int profiles,
+                        GroupPolicyFirewall& policy) {
+    std::vector<RegString> values;
+    if (!platform.RegistryStrings(key, values)) {
+        policy.unreadable.push_back(Say(words::kPolicyPortExceptionsList, {{L"profile", profileName}}));
+        return;
+    }
+    std::vector<PortException> entries;
+    for (const RegString& value : values) {
+        if (const auto entry = ParsePortException(value.text)) {
+            entries.push_back(*entry);
+        } else {
+            policy.unreadable.push_back(value.name);
+        }
+    }
+    for (const PortException& entry : entries) {
+        const bool voided = std::any_of(entries.begin(), entries.end(), [&](const PortException& other) {
+            return !other.enabled && other.port == entry.port && other.protocol == entry.protocol;
+        });
+        if (!entry.enabled || voided) continue;
+        const std::wstring name =
+            Say(words::kPolicyPortException, {{L"port", DecimalText(entry.port)},
+                                              {L"protocol", entry.protocol == kTcp ? L"TCP" : L"UDP"},
+                                              {L"profile", profileName}});
+        policy.rules.push_back(PolicyPortRule(name, kActionAllow, entry.protocol, entry.port, entry.scope, profiles));
+    }
+}
+
+// The older settings of the administrative templates (Network → Network Connections → Windows Defender Firewall),
+// which Windows still applies: the domain profile's to the domain network, the standard profile's to the private and
+// public ones.
+void ReadOlderPolicySettings(Platform& platform, ScriptShell& shell, GroupPolicyFirewall& policy) {
+    const struct {
+        int profiles;
+        const wchar_t* key;
+        const wchar_t* name;
+    } kProfiles[] = {{1, L"DomainProfile", words::kPolicyDomainProfile},
+                     {2 | 4, L"StandardProfile", words::kPolicyStandardProfile}};
+    for (const auto& profile : kProfiles) {
+        const std::wstring key = kPolicyFirewallKey + std::wstring(profile.key) + L"\\";
+        // "Allow inbound Remote Desktop exceptions": enabled, TCP 3389 is open from its addresses; disabled, Windows
+        // blocks it, and no exception of the machine's own opens it.
+        if (const auto enabled = ReadNumberValue(shell, key + L"Services\\RemoteDesktop\\Enabled")) {
+            const std::wstring scope =
+                *enabled != 0 ? ReadTextValue(shell, key + L"Services\\RemoteDesktop\\RemoteAddresses") : L"*";
+            policy.rules.push_back(
+                PolicyPortRule(Say(words::kPolicyRemoteDesktopException, {{L"profile", profile.name}}),
+                               *enabled != 0 ? kActionAllow : kActionBlock, kTcp, kStandardRemoteDesktopPort, scope,
+                               profile.profiles));
+        }
+        if (ReadNumberValue(shell, key + L"GloballyOpenPorts\\Enabled").value_or(0) != 0) {
+            ReadPortExceptions(platform, key + L"GloballyOpenPorts\\List", profile.name, profile.profiles, policy);
+        }
+    }
 }
 
 }  // namespace
 
+std::optional<uint32_t> ReadNumberValue(ScriptShell& shell, const std::wstring& path) {
+    RegValue value;
+    if (!shell.RegRead(path, value) || value.kind != RegValue::Kind::Number) return std::nullopt;
+    return value.number;
+}
+
+std::wstring ReadTextValue(ScriptShell& shell, const std::wstring& path) {
+    RegValue value;
+    if (!shell.RegRead(path, value) || value.kind != RegValue::Kind::Text) return {};
+    return value.text;
+}
+
 GroupPolicyFirewall ReadGroupPolicyFirewall(Platform& platform, ScriptShell& shell) {
     GroupPolicyFirewall policy;
-    std::vector<std::wstring> unreadable;
-    const Status status = ReadStoredRules(platform, kPolicyFirewallRulesKey, policy.rules, unreadable);
-    if (!status) {
-        policy.uncheckedLines.push_back(Say(words::kPolicyRulesUnread, {{L"reason", DescribeFailure(status)}}));
-    }
-    for (const std::wstring& name : unreadable) {
-        policy.uncheckedLines.push_back(Say(words::kPolicyRuleUnreadable, {{L"rule", name}}));
-    }
+    ReadStoredRules(platform, kPolicyFirewallRulesKey, true, policy);
+    ReadOlderPolicySettings(platform, shell, policy);
     const struct {
         int bit;
         const wchar_t* key;
     } kProfiles[] = {{1, L"DomainProfile"}, {2, L"PrivateProfile"}, {4, L"PublicProfile"}};
     for (const auto& profile : kProfiles) {
         const std::wstring key = kPolicyFirewallKey + std::wstring(profile.key) + L"\\";
-        RegValue value;
-        if (shell.RegRead(key + L"EnableFirewall", value) && value.kind == RegValue::Kind::Number)
-            (value.number != 0 ? policy.enabledProfiles : policy.disabledProfiles) |= profile.bit;
-        if (shell.RegRead(key + L"AllowLocalPolicyMerge", value) && value.kind == RegValue::Kind::Number &&
-            value.number == 0)
-            policy.localRulesIgnored |= profile.bit;
+        if (const auto enabled = ReadNumberValue(shell, key + L"EnableFirewall"))
+            (*enabled != 0 ? policy.enabledProfiles : policy.disabledProfiles) |= profile.bit;
+        if (ReadNumberValue(shell, key + L"AllowLocalPolicyMerge") == 0u) policy.localRulesIgnored |= profile.bit;
     }
     return policy;
 }
 
-std::vector<FirewallRule> AppliedRules(std::vector<FirewallRule> local, const GroupPolicyFirewall& policy) {
+std::vector<FirewallRule> LocalRulesApplied(std::vector<FirewallRule> local, const GroupPolicyFirewall& policy) {
     std::vector<FirewallRule> applied;
     for (FirewallRule& rule : local) {
         // Only the three profiles' bits count: "all profiles" has others set too.
         rule.profiles &= ~policy.localRulesIgnored;
         if (rule.profiles & 7) applied.push_back(std::move(rule));
     }
+    return applied;
+}
+
+std::vector<FirewallRule> AppliedRules(std::vector<FirewallRule> local, const GroupPolicyFirewall& policy) {
+    std::vector<FirewallRule> applied = LocalRulesApplied(std::move(local), policy);
     applied.insert(applied.end(), policy.rules.begin(), policy.rules.end());
     return applied;
 }
 
-std::vector<FirewallRule> StoredLocalRules(Platform& platform) {
+StoredRules StoredLocalRules(Platform& platform) {
+    StoredRules stored;
+    ReadStoredRules(platform, kLocalFirewallRulesKey, false, stored);
+    return stored;
+}
+
+std::vector<FirewallRule> LocalRulesAsStored(std::vector<FirewallRule> listed, const StoredRules& stored,
+                                             WindowsVersion version) {
+    const auto named = [](const std::vector<std::wstring>& names, const std::wstring& name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
     std::vector<FirewallRule> rules;
-    std::vector<std::wstring> unreadable;
-    ReadStoredRules(platform, kLocalFirewallRulesKey, rules, unreadable);
+    for (FirewallRule& rule : listed) {
+        const auto counted = std::find_if(stored.rules.begin(), stored.rules.end(),
+                                          [&](const FirewallRule& kept) { return kept.name == rule.name; });
+        if (counted == stored.rules.end() && named(stored.leftOut, rule.name)) continue;
+        if (counted != stored.rules.end() && rule.action == kActionBlock && ListensInKernel(version)) {
+            rule.localUserAuthorizedList = counted->localUserAuthorizedList;
+            rule.remoteUserAuthorizedList = counted->remoteUserAuthorizedList;
+            rule.remoteMachineAuthorizedList = counted->remoteMachineAuthorizedList;
+            rule.localUserOwner = counted->localUserOwner;
+            rule.secureFlags = counted->secureFlags;
+        }
+        rules.push_back(std::move(rule));
+    }
     return rules;
 }
 
-bool RequiresSecurity(const FirewallRule& rule) {
-    return rule.secureFlags != 0 || !rule.remoteUserAuthorizedList.empty() ||
-           !rule.remoteMachineAuthorizedList.empty() || !rule.localUserAuthorizedList.empty();
+std::optional<PortException> ParsePortException(const std::wstring& text) {
+    const std::size_t first = text.find(L':'), second = text.find(L':', first + 1);
+    if (first == std::wstring::npos || second == std::wstring::npos) return std::nullopt;
+    PortException entry;
+    const std::optional<uint32_t> port = DecimalValue(text.substr(0, first), kHighestPort);
+    const std::wstring protocol = text.substr(first + 1, second - first - 1);
+    if (!port || *port == 0) return std::nullopt;
+    entry.port = static_cast<uint16_t>(*port);
+    entry.protocol = SameWord(protocol, L"TCP") ? kTcp : SameWord(protocol, L"UDP") ? kUdp : 0;
+    if (entry.protocol == 0) return std::nullopt;
+    // The scope may hold colons of its own (IPv6): the status is the first field after it that is one.
+    for (std::size_t colon = text.find(L':', second + 1); colon != std::wstring::npos;
+         colon = text.find(L':', colon + 1)) {
+        const std::size_t next = text.find(L':', colon + 1);
+        const std::wstring status =
+            text.substr(colon + 1, next == std::wstring::npos ? std::wstring::npos : next - colon - 1);
+        if (!SameWord(status, L"enabled") && !SameWord(status, L"disabled")) continue;
+        entry.scope = text.substr(second + 1, colon - second - 1);
+        entry.enabled = SameWord(status, L"enabled");
+        entry.name = next == std::wstring::npos ? std::wstring() : text.substr(next + 1);
+        if (entry.scope.empty()) return std::nullopt;
+        return entry;
+    }
+    return std::nullopt;
 }
 
 }  // namespace korvane

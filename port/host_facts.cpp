@@ -15,13 +15,17 @@ bool IsHomeEdition(const std::wstring& editionId) {
 }
 
 std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& product, const std::wstring& assetTag,
-                     const std::vector<uint8_t>& systemUuid) {
+                     const std::vector<uint8_t>& systemUuid, const std::wstring& serialNumber) {
     if (manufacturer == L"Alibaba Cloud" && product == L"Alibaba Cloud ECS") return L"阿里云";
     if (manufacturer == L"Tencent Cloud" && product == L"CVM") return L"腾讯云";
     // AWS's Nitro instances report "Amazon EC2"; its Xen instances report "Xen", as any Xen machine does, and
     // are told by the system UUID AWS gives every instance, which begins with "EC2".
     if (manufacturer == L"Amazon EC2" || SystemUuidBeginsWithEc2(systemUuid)) return L"AWS";
-    if (manufacturer == L"Google" && product == L"Google Compute Engine") return L"Google Cloud";
+    // Google's machines report "Google Compute Engine", some only "Google", or a serial number of their own.
+    if (manufacturer == L"Google" &&
+        (product == L"Google Compute Engine" || product == L"Google" || serialNumber.rfind(L"GoogleCloud-", 0) == 0)) {
+        return L"Google Cloud";
+    }
     // Azure's virtual machines report Hyper-V's "Microsoft Corporation" and "Virtual Machine", but Azure
     // writes its own tag into the chassis record; Huawei Cloud's OpenStack machines carry "HUAWEICLOUD".
     if (assetTag == L"7783-7084-3265-9085-8269-3286-77") return L"Azure";

@@ -27,9 +27,9 @@ bool IsHomeEdition(const std::wstring& editionId);
 // The cloud whose virtual machine this is, by what its firmware reports, in the words of the question
 // ("阿里云"); empty for any other machine. Azure and Huawei Cloud are told apart from plain Hyper-V and
 // OpenStack machines by the chassis asset tag their firmware carries, AWS's older instances (whose
-// manufacturer is plain "Xen") by the system UUID (SMBIOS).
+// manufacturer is plain "Xen") by the system UUID, Google's by its product or serial number (SMBIOS).
 std::wstring CloudOf(const std::wstring& manufacturer, const std::wstring& product, const std::wstring& assetTag,
-                     const std::vector<uint8_t>& systemUuid);
+                     const std::vector<uint8_t>& systemUuid, const std::wstring& serialNumber);
 
 // Where in that cloud's console the administrator lets TCP traffic in to the machine, in the cloud's own
 // words ("阿里云控制台的安全组入方向规则"); empty for a cloud not known.

@@ -25,27 +25,14 @@ void Add(ReachabilityFindings& findings, const FindingWords* kind, std::initiali
     findings.findings.push_back({kind, std::move(owned)});
 }
 
-// A registry value that cannot be read is none: it never makes a finding.
-std::optional<uint32_t> ReadNumber(ScriptShell& shell, const wchar_t* path) {
-    RegValue value;
-    if (!shell.RegRead(path, value) || value.kind != RegValue::Kind::Number) return std::nullopt;
-    return value.number;
-}
-
-std::wstring ReadText(ScriptShell& shell, const wchar_t* path) {
-    RegValue value;
-    if (!shell.RegRead(path, value) || value.kind != RegValue::Kind::Text) return {};
-    return value.text;
-}
-
 void CheckEdition(ScriptShell& shell, ReachabilityFindings& findings) {
-    const std::wstring edition = ReadText(shell, kEditionIdPath);
+    const std::wstring edition = ReadTextValue(shell, kEditionIdPath);
     if (IsHomeEdition(edition)) Add(findings, &found::kHomeEdition, {{L"edition", HomeEditionName(edition)}});
 }
 
 void CheckRemoteDesktopSwitch(Platform& platform, ScriptShell& shell, ReachabilityFindings& findings) {
-    const RemoteDesktopSwitch state =
-        RemoteDesktopSwitchOf(ReadNumber(shell, kDenyConnectionsPath), ReadNumber(shell, kDenyConnectionsPolicyPath));
+    const RemoteDesktopSwitch state = RemoteDesktopSwitchOf(ReadNumberValue(shell, kDenyConnectionsPath),
+                                                            ReadNumberValue(shell, kDenyConnectionsPolicyPath));
     if (state == RemoteDesktopSwitch::OffByPolicy) Add(findings, &found::kRemoteDesktopOffByPolicy);
     // Windows 7's 远程 tab words its options otherwise than later Windows.
     if (state == RemoteDesktopSwitch::OffHere) {
@@ -81,8 +68,9 @@ void CheckDynamicRange(Platform& platform, const Checked& port, ReachabilityFind
 
 // A cloud's security group filters traffic before it reaches the machine, whatever Windows allows.
 void CheckCloud(Platform& platform, ScriptShell& shell, const Checked& port, ReachabilityFindings& findings) {
-    const std::wstring cloud = CloudOf(ReadText(shell, kSystemManufacturerPath), ReadText(shell, kSystemProductPath),
-                                       platform.ChassisAssetTag(), platform.SystemUuid());
+    const std::wstring cloud =
+        CloudOf(ReadTextValue(shell, kSystemManufacturerPath), ReadTextValue(shell, kSystemProductPath),
+                platform.ChassisAssetTag(), platform.SystemUuid(), platform.SystemSerialNumber());
     if (cloud.empty()) return;
     Add(findings, &found::kCloud, {{L"cloud", cloud}, {L"place", CloudInboundRulesPlace(cloud)}, {L"port", port.text}});
 }
@@ -191,6 +179,39 @@ std::wstring NamedWithAddresses(Platform& platform, const FirewallRule& rule) {
                              : Say(words::kBlockRuleWithAddresses, {{L"rule", name}, {L"addresses", addresses}});
 }
 
+// "“甲”、“乙”": rules as Windows shows their names, each once.
+std::wstring Names(Platform& platform, const std::vector<FirewallRule>& rules) {
+    std::vector<std::wstring> seen;
+    std::wstring names;
+    for (const FirewallRule& rule : rules) {
+        const std::wstring name = Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(rule.name)}});
+        if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+        seen.push_back(name);
+        names += (names.empty() ? L"" : Say(words::kListSeparator)) + name;
+    }
+    return names;
+}
+
+// Where Group Policy lets no rule of the machine's own count on a current network (its "应用本地防火墙规则" set to
+// "否", AllowLocalPolicyMerge 0), the rules added here do nothing there, unless a rule of the policy admits the
+// listener on the new port there. Told from the policy's own values, network by network, since the firewall's own
+// answer covers all current networks at once (and says nothing when they differ); where those values say nothing,
+// as the firewall says.
+void CheckLocalRulesCount(const FirewallLocalPolicy& state, const GroupPolicyFirewall& policy, const Checked& port,
+                          const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
+    int ignored = policy.localRulesIgnored & (state.currentProfiles != 0 ? state.currentProfiles : 7);
+    if (ignored == 0) {
+        if (state.modifyState == FirewallLocalPolicy::kGroupPolicyOverride)
+            Add(findings, &found::kFirewallByGroupPolicy, {{L"port", port.text}});
+        return;
+    }
+    for (const FirewallRule& rule : policy.rules) {
+        if (Concerns(rule, kActionAllow, kTcp, port.port, listener)) ignored &= ~rule.profiles;
+    }
+    if (ignored == 0) return;
+    Add(findings, &found::kLocalRulesIgnored, {{L"networks", ProfileNames(ignored, true)}, {L"port", port.text}});
+}
+
 // Block rules win over every allow rule (only an allow rule authenticated by IPsec may override them). What
 // counts is what the move changes: a block rule over the new port alone keeps Remote Desktop's clients out after
 // the restart; one over both ports changes nothing; one over the current port alone is carried over (below).
@@ -225,13 +246,15 @@ void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, c
 }
 
 // Whom a block rule keeps from the current port alone stays kept out: the rule is copied onto the new port, made
-// and undone with the other rules.
-void CarryBlockRules(Platform& platform, std::vector<FirewallRule> all, const Checked& port, uint16_t configuredPort,
-                     const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
+// and undone with the other rules. Returns those that cannot be copied as they are.
+std::vector<FirewallRule> CarryBlockRules(Platform& platform, std::vector<FirewallRule> all, const Checked& port,
+                                          uint16_t configuredPort, const RemoteDesktopListener& listener,
+                                          ReachabilityFindings& findings) {
     for (FirewallRule& rule : all) {
         if (rule.action == kActionBlock) rule.name = platform.DisplayText(rule.name);
     }
-    for (const CarriedBlock& carried : CarriedBlockRules(port.port, configuredPort, all, listener)) {
+    CarriedBlocks blocks = CarriedBlockRules(port.port, configuredPort, all, listener);
+    for (const CarriedBlock& carried : blocks.carried) {
         findings.rules.push_back(carried.rule);
         findings.noteLines.push_back(
             Say(words::kBlockCarried, {{L"port", port.text},
@@ -239,47 +262,112 @@ void CarryBlockRules(Platform& platform, std::vector<FirewallRule> all, const Ch
                                        {L"current", DecimalText(configuredPort)},
                                        {L"rule", NamedWithAddresses(platform, carried.source)}}));
     }
+    return std::move(blocks.notCarried);
+}
+
+// An allow rule that overrides block rules (Action=ByPass) admits the clients IPsec authenticates through any block
+// rule; only its stored string tells it, and the new port's rule cannot be made so. Where a block rule will concern
+// the new port, one over both ports or one carried over (already among the rules to make) included, those clients
+// would be kept out after the restart.
+void CheckOverridingRules(Platform& platform, const StoredRules& local, const GroupPolicyFirewall& policy,
+                          const std::vector<FirewallRule>& all, const Checked& port, uint16_t configuredPort,
+                          int currentProfiles, const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
+    std::vector<FirewallRule> overriding = LocalRulesApplied(local.overriding, policy);
+    overriding.insert(overriding.end(), policy.overriding.begin(), policy.overriding.end());
+    std::vector<FirewallRule> blocks = BlockingRules(all, kTcp, port.port, currentProfiles, listener);
+    for (const FirewallRule& made : findings.rules) {
+        if (made.action == kActionBlock && made.protocol == kTcp) blocks.push_back(made);
+    }
+    std::vector<FirewallRule> lost;
+    for (const FirewallRule& rule : overriding) {
+        if (!Concerns(rule, kActionAllow, kTcp, configuredPort, listener)) continue;
+        const bool blocked = std::any_of(blocks.begin(), blocks.end(),
+                                         [&](const FirewallRule& block) { return block.profiles & rule.profiles; });
+        if (blocked) lost.push_back(rule);
+    }
+    if (lost.empty()) return;
+    Add(findings, &found::kOverridingRules,
+        {{L"current", DecimalText(configuredPort)}, {L"rules", Names(platform, lost)}, {L"port", port.text}});
+}
+
+// Rules that cannot go over to the new port as they are, named with why.
+void ReportNotCarried(Platform& platform, const std::vector<FirewallRule>& rules, const Checked& port,
+                      ReachabilityFindings& findings) {
+    if (rules.empty()) return;
+    std::wstring names;
+    for (const FirewallRule& rule : rules) {
+        const wchar_t* reason = HasUnnamedInterface(rule) ? words::kUnnamedInterface : words::kUserConditions;
+        if (!names.empty()) names += Say(words::kListSeparator);
+        names += Say(words::kRuleNotCarried, {{L"rule", platform.DisplayText(rule.name)}, {L"reason", Say(reason)}});
+    }
+    Add(findings, &found::kRulesNotCarried, {{L"port", port.text}, {L"rules", names}});
 }
 
 // Windows 7's firewall objects do not tell whether a rule allows only secure connections, nor can they make such
 // a rule: where an admitting rule, as Windows stores it, asks for that, the new rules cannot.
-void CheckSecurityRequirements(Platform& platform, const GroupPolicyFirewall& policy, const Checked& port,
-                               uint16_t configuredPort, const RemoteDesktopListener& listener,
+void CheckSecurityRequirements(Platform& platform, const StoredRules& local, const GroupPolicyFirewall& policy,
+                               const Checked& port, uint16_t configuredPort, const RemoteDesktopListener& listener,
                                ReachabilityFindings& findings) {
     if (!ListensInKernel(listener.version)) return;
-    std::wstring names;
-    for (const FirewallRule& rule : AppliedRules(StoredLocalRules(platform), policy)) {
+    std::vector<FirewallRule> secure;
+    for (const FirewallRule& rule : AppliedRules(local.rules, policy)) {
         const bool admits = Concerns(rule, kActionAllow, kTcp, configuredPort, listener) ||
                             Concerns(rule, kActionAllow, kUdp, configuredPort, listener);
-        if (!admits || !RequiresSecurity(rule)) continue;
-        if (!names.empty()) names += Say(words::kListSeparator);
-        names += Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(rule.name)}});
+        if (admits && HasUserConditions(rule)) secure.push_back(rule);
     }
-    if (names.empty()) return;
+    if (secure.empty()) return;
     Add(findings, &found::kSecurityNotCopied,
-        {{L"current", DecimalText(configuredPort)}, {L"rules", names}, {L"port", port.text}});
+        {{L"current", DecimalText(configuredPort)}, {L"rules", Names(platform, secure)}, {L"port", port.text}});
+}
+
+// A rule whose string cannot be read may be the one that admits or blocks: said before anything is written.
+void ReportUnreadable(const StoredRules& stored, const wchar_t* store, ReachabilityFindings& findings) {
+    if (stored.unreadable.empty()) return;
+    std::wstring names;
+    for (const std::wstring& name : stored.unreadable)
+        names += (names.empty() ? L"" : Say(words::kListSeparator)) + name;
+    Add(findings, &found::kRuleStringsUnreadable, {{L"store", Say(store)}, {L"rules", names}});
+}
+
+// The machine's own rules, one by one: one that cannot be read is named among the checks not made, the rest count.
+Status ReadLocalRules(FirewallPolicy& firewall, std::vector<FirewallRule>& rules, ReachabilityFindings& findings) {
+    std::vector<UnreadRule> unread;
+    const Status status = firewall.AllRules(rules, unread);
+    for (const UnreadRule& rule : unread) {
+        const std::wstring reason = DescribeFailure(rule.status);
+        findings.uncheckedLines.push_back(
+            rule.name.empty()
+                ? Say(words::kLocalRuleUnreadAt, {{L"position", DecimalText(rule.position)}, {L"reason", reason}})
+                : Say(words::kLocalRuleUnread, {{L"rule", rule.name}, {L"reason", reason}}));
+    }
+    return status;
 }
 
 // The rules that open the new port copy the scope of the rules that admit Remote Desktop now. With none, or
 // none that can be read, they would be open to every network and every address: the administrator decides.
-void CheckRules(Platform& platform, FirewallPolicy& firewall, const GroupPolicyFirewall& policy, const Checked& port,
-                uint16_t configuredPort, int currentProfiles, bool firewallOn, ReachabilityFindings& findings) {
-    const RemoteDesktopListener listener{platform.Version(), platform.SystemDirectory()};
-    std::vector<FirewallRule> local;
-    const Status status = firewall.AllRules(local);
-    const std::vector<FirewallRule> all = AppliedRules(status ? local : std::vector<FirewallRule>(), policy);
+void CheckRules(Platform& platform, FirewallPolicy& firewall, const GroupPolicyFirewall& policy,
+                const RemoteDesktopListener& listener, const Checked& port, uint16_t configuredPort,
+                int currentProfiles, bool firewallOn, ReachabilityFindings& findings) {
+    std::vector<FirewallRule> listed;
+    const Status status = ReadLocalRules(firewall, listed, findings);
+    const StoredRules local = StoredLocalRules(platform);
+    const std::vector<FirewallRule> all =
+        AppliedRules(LocalRulesAsStored(std::move(listed), local, listener.version), policy);
     const FirewallRulesPlan plan = FirewallRulesFor(port.port, configuredPort, all, listener);
     findings.rules = plan.rules;
-    if (status) {
-        CheckBlockRules(platform, all, port, configuredPort, currentProfiles, listener, findings);
-        CarryBlockRules(platform, all, port, configuredPort, listener, findings);
-    }
-    CheckSecurityRequirements(platform, policy, port, configuredPort, listener, findings);
-    if (!plan.openToEveryone || !firewallOn) return;
+    CheckBlockRules(platform, all, port, configuredPort, currentProfiles, listener, findings);
+    std::vector<FirewallRule> notCarried = CarryBlockRules(platform, all, port, configuredPort, listener, findings);
+    CheckOverridingRules(platform, local, policy, all, port, configuredPort, currentProfiles, listener, findings);
+    notCarried.insert(notCarried.begin(), plan.notCopied.begin(), plan.notCopied.end());
+    ReportNotCarried(platform, notCarried, port, findings);
+    CheckSecurityRequirements(platform, local, policy, port, configuredPort, listener, findings);
+    ReportUnreadable(local, words::kLocalStore, findings);
     if (!status) {
-        return Add(findings, &found::kRulesUnreadable, {{L"reason", DescribeFailure(status)}, {L"port", port.text}});
+        return Add(findings, plan.openToEveryone ? &found::kRulesUnreadable : &found::kLocalRulesUnreadable,
+                   {{L"reason", DescribeFailure(status)}, {L"port", port.text}});
     }
-    Add(findings, &found::kOpenToEveryone, {{L"current", DecimalText(configuredPort)}, {L"port", port.text}});
+    if (plan.openToEveryone && firewallOn)
+        Add(findings, &found::kOpenToEveryone, {{L"current", DecimalText(configuredPort)}, {L"port", port.text}});
 }
 
 void CheckFirewall(Platform& platform, ScriptShell& shell, FirewallPolicy* firewall, const Status& firewallStatus,
@@ -296,9 +384,10 @@ void CheckFirewall(Platform& platform, ScriptShell& shell, FirewallPolicy* firew
         findings.uncheckedLines.push_back(Say(words::kLocalPolicyUncheckable, {{L"reason", DescribeFailure(status)}}));
         state = FirewallLocalPolicy();
     }
-    if (state.modifyState == FirewallLocalPolicy::kGroupPolicyOverride) {
-        Add(findings, &found::kFirewallByGroupPolicy, {{L"port", port.text}});
-    } else if (state.modifyState == FirewallLocalPolicy::kInboundBlocked) {
+    const RemoteDesktopListener listener{platform.Version(), platform.SystemDirectory()};
+    const GroupPolicyFirewall policy = ReadGroupPolicyFirewall(platform, shell);
+    CheckLocalRulesCount(state, policy, port, listener, findings);
+    if (state.modifyState == FirewallLocalPolicy::kInboundBlocked) {
         const std::wstring networks = ProfileNames(state.currentProfiles, true);
         if (networks.empty()) {
             Add(findings, &found::kFirewallBlocksAllInbound);
@@ -306,11 +395,12 @@ void CheckFirewall(Platform& platform, ScriptShell& shell, FirewallPolicy* firew
             Add(findings, &found::kFirewallBlocksAllInboundOnNetworks, {{L"networks", networks}});
         }
     }
-    const GroupPolicyFirewall policy = ReadGroupPolicyFirewall(platform, shell);
-    findings.uncheckedLines.insert(findings.uncheckedLines.end(), policy.uncheckedLines.begin(),
-                                   policy.uncheckedLines.end());
+    if (!policy.status) {
+        Add(findings, &found::kPolicyRulesUnreadable, {{L"reason", DescribeFailure(policy.status)}});
+    }
+    ReportUnreadable(policy, words::kPolicyStore, findings);
     const bool on = CheckFirewallTurnedOn(*firewall, policy, state.currentProfiles, port, findings);
-    CheckRules(platform, *firewall, policy, port, configuredPort, state.currentProfiles, on, findings);
+    CheckRules(platform, *firewall, policy, listener, port, configuredPort, state.currentProfiles, on, findings);
 }
 
 }  // namespace

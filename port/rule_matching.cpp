@@ -54,6 +54,17 @@ bool PortListCovers(const std::wstring& localPorts, uint16_t port) {
     return false;
 }
 
+bool IsInterfaceGuid(const std::wstring& text) {
+    if (text.size() != 38 || text.front() != L'{' || text.back() != L'}') return false;
+    for (std::size_t i = 1; i < 37; ++i) {
+        const wchar_t c = text[i];
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        const bool hex = (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+        if (dash ? c != L'-' : !hex) return false;
+    }
+    return true;
+}
+
 bool AppliesToListener(const FirewallRule& rule, const RemoteDesktopListener& listener) {
     if (!rule.localAppPackageId.empty()) return false;
     const std::wstring program = Trimmed(rule.applicationName);

@@ -26,6 +26,10 @@ ListenerProgram RemoteDesktopListenerProgram(WindowsVersion version);
 // port.
 bool PortListCovers(const std::wstring& localPorts, uint16_t port);
 
+// Whether an interface of a rule is named by its GUID ("{2d4f3f36-1d9b-4ab0-9f2b-31b3a8d2f7c1}"), as Group Policy's
+// rule strings name them, rather than by the name the firewall's objects take.
+bool IsInterfaceGuid(const std::wstring& text);
+
 // What tells whether a rule applies to Remote Desktop's listener on this machine.
 struct RemoteDesktopListener {
     WindowsVersion version;

@@ -1,8 +1,10 @@
 #include "port/rule_plan.h"
 
+#include <algorithm>
 #include <tuple>
 
 #include "platform/number_text.h"
+#include "port/remote_desktop_listener.h"
 #include "port/sentences.h"
 
 namespace korvane {
@@ -40,11 +42,17 @@ FirewallRule ScopeOf(const FirewallRule& admitting, const ListenerProgram& liste
 // The scopes of the rules that admit Remote Desktop's listener on `port` for `protocol` now, each once, in
 // the order of the rules.
 std::vector<FirewallRule> ListenerScopes(const std::vector<FirewallRule>& rules, int protocol, uint16_t port,
-                                         const RemoteDesktopListener& listener) {
+                                         const RemoteDesktopListener& listener, std::vector<FirewallRule>& notCopied) {
     const ListenerProgram program = RemoteDesktopListenerProgram(listener.version);
     std::vector<FirewallRule> scopes;
     for (const FirewallRule& rule : rules) {
         if (!Concerns(rule, kActionAllow, protocol, port, listener)) continue;
+        if (HasUnnamedInterface(rule)) {
+            const bool known =
+                std::any_of(notCopied.begin(), notCopied.end(), [&](const FirewallRule& seen) { return seen == rule; });
+            if (!known) notCopied.push_back(rule);
+            continue;
+        }
         const FirewallRule scope = ScopeOf(rule, program);
         bool known = false;
         for (const FirewallRule& seen : scopes) known = known || ScopeFields(seen) == ScopeFields(scope);
@@ -102,9 +110,9 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Firewall
 
 FirewallRulesPlan FirewallRulesFor(uint16_t port, uint16_t currentPort, const std::vector<FirewallRule>& firewallRules,
                                    const RemoteDesktopListener& listener) {
-    std::vector<FirewallRule> tcp = ListenerScopes(firewallRules, kTcp, currentPort, listener);
-    std::vector<FirewallRule> udp = ListenerScopes(firewallRules, kUdp, currentPort, listener);
     FirewallRulesPlan plan;
+    std::vector<FirewallRule> tcp = ListenerScopes(firewallRules, kTcp, currentPort, listener, plan.notCopied);
+    std::vector<FirewallRule> udp = ListenerScopes(firewallRules, kUdp, currentPort, listener, plan.notCopied);
     plan.openToEveryone = tcp.empty() && udp.empty();
     if (tcp.empty()) tcp = udp;
     if (udp.empty()) udp = tcp;
@@ -122,14 +130,21 @@ FirewallRulesPlan FirewallRulesFor(uint16_t port, uint16_t currentPort, const st
     return plan;
 }
 
-std::vector<CarriedBlock> CarriedBlockRules(uint16_t port, uint16_t currentPort,
-                                            const std::vector<FirewallRule>& firewallRules,
-                                            const RemoteDesktopListener& listener) {
+CarriedBlocks CarriedBlockRules(uint16_t port, uint16_t currentPort, const std::vector<FirewallRule>& firewallRules,
+                                const RemoteDesktopListener& listener) {
     const std::wstring portText = DecimalText(port);
-    std::vector<CarriedBlock> carried;
+    CarriedBlocks blocks;
+    std::vector<CarriedBlock>& carried = blocks.carried;
     for (int protocol : {kTcp, kUdp}) {
         for (const FirewallRule& source : BlockingRules(firewallRules, protocol, currentPort, 0, listener)) {
             if (PortListCovers(source.localPorts, port)) continue;  // it blocks the new port already
+            // Windows 7's firewall objects set no condition on users (INetFwRule3 is Windows 8's).
+            if (HasUnnamedInterface(source) || (ListensInKernel(listener.version) && HasUserConditions(source))) {
+                const bool known = std::any_of(blocks.notCarried.begin(), blocks.notCarried.end(),
+                                               [&](const FirewallRule& seen) { return seen == source; });
+                if (!known) blocks.notCarried.push_back(source);
+                continue;
+            }
             FirewallRule rule;
             rule.action = kActionBlock;
             rule.protocol = protocol;
@@ -142,6 +157,11 @@ std::vector<CarriedBlock> CarriedBlockRules(uint16_t port, uint16_t currentPort,
             rule.serviceName = source.serviceName;
             rule.interfaceTypes = source.interfaceTypes.empty() ? L"All" : source.interfaceTypes;
             rule.interfaces = source.interfaces;
+            rule.localUserAuthorizedList = source.localUserAuthorizedList;
+            rule.remoteUserAuthorizedList = source.remoteUserAuthorizedList;
+            rule.remoteMachineAuthorizedList = source.remoteMachineAuthorizedList;
+            rule.localUserOwner = source.localUserOwner;
+            rule.secureFlags = source.secureFlags;
             for (std::wstring* any : {&rule.localAddresses, &rule.remoteAddresses, &rule.remotePorts}) {
                 if (IsBlank(*any)) *any = L"*";
             }
@@ -159,7 +179,16 @@ std::vector<CarriedBlock> CarriedBlockRules(uint16_t port, uint16_t currentPort,
             carried.push_back({source, rule});
         }
     }
-    return carried;
+    return blocks;
+}
+
+bool HasUnnamedInterface(const FirewallRule& rule) {
+    return std::any_of(rule.interfaces.begin(), rule.interfaces.end(), IsInterfaceGuid);
+}
+
+bool HasUserConditions(const FirewallRule& rule) {
+    return !rule.localUserAuthorizedList.empty() || !rule.remoteUserAuthorizedList.empty() ||
+           !rule.remoteMachineAuthorizedList.empty() || !rule.localUserOwner.empty() || rule.secureFlags != 0;
 }
 
 }  // namespace korvane

@@ -16,7 +16,17 @@ struct FirewallRulesPlan {
     // No enabled rule admits Remote Desktop on its current port: the rules are open to every profile and
     // every remote address.
     bool openToEveryone = false;
+    // Rules that admit Remote Desktop now whose scope cannot be copied: they name an interface this machine does not
+    // have (by its GUID), which the new rules could not name.
+    std::vector<FirewallRule> notCopied;
 };
+
+// Whether a rule names an interface by a GUID that this machine has no name for.
+bool HasUnnamedInterface(const FirewallRule& rule);
+
+// Whether a rule has conditions only INetFwRule3 can set (Windows 8 and later): local or remote users, remote
+// machines, the local user owner, or secure connections.
+bool HasUserConditions(const FirewallRule& rule);
 
 // Each new rule copies one distinct scope of the enabled inbound allow rules, of any group, that admit
 // Remote Desktop's listener on `currentPort` today: profiles, local and remote addresses and ports,
@@ -34,12 +44,20 @@ struct CarriedBlock {
     FirewallRule rule;
 };
 
+struct CarriedBlocks {
+    std::vector<CarriedBlock> carried;
+    // Those whose conditions the new port's rule could not have: an interface this machine has no name for, or, on
+    // Windows 7 and Server 2008 R2, conditions on users or secure connections. Carried without them, they would
+    // block more than they do; they are not carried.
+    std::vector<FirewallRule> notCarried;
+};
+
 // The enabled inbound block rules, of any profile, that apply to Remote Desktop's listener on `currentPort` and
-// not on `port`, each copied onto `port` for its protocol (TCP, UDP, or both for a rule of any protocol) with its
-// remote and local addresses and ports, profiles, program, service and interfaces. The copies are named after
-// the rules they come from, as `firewallRules` name them.
-std::vector<CarriedBlock> CarriedBlockRules(uint16_t port, uint16_t currentPort,
-                                            const std::vector<FirewallRule>& firewallRules,
-                                            const RemoteDesktopListener& listener);
+// not on `port`, each copied onto `port` for its protocol (TCP, UDP, or both for a rule of any protocol) with every
+// condition the firewall's objects can set: remote and local addresses and ports, profiles, program, service,
+// interfaces and their types, and the conditions on users and secure connections. The copies are named after the
+// rules they come from, as `firewallRules` name them.
+CarriedBlocks CarriedBlockRules(uint16_t port, uint16_t currentPort, const std::vector<FirewallRule>& firewallRules,
+                                const RemoteDesktopListener& listener);
 
 }  // namespace korvane

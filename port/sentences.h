@@ -87,9 +87,22 @@ inline constexpr wchar_t kNoRuleServiceStopped[] =
 inline constexpr wchar_t kNoRuleServiceDisabled[] =
     L"未添加防火墙规则：Windows 防火墙服务（MpsSvc）已禁用，请在这台计算机使用的防火墙中放行 TCP 端口 {port}";
 
-// Group Policy's firewall, and the block rules carried over to the new port.
-inline constexpr wchar_t kPolicyRulesUnread[] = L"未能读取组策略的防火墙规则：{reason}";
-inline constexpr wchar_t kPolicyRuleUnreadable[] = L"未能识别组策略的防火墙规则 {rule}，检查时没有计入这条规则";
+// Group Policy's firewall: its older settings as the rules they are, named as the policy editor names them; the
+// block rules carried over to the new port; the rules that cannot be read or carried.
+inline constexpr wchar_t kPolicyDomainProfile[] = L"域";
+inline constexpr wchar_t kPolicyStandardProfile[] = L"标准";
+inline constexpr wchar_t kPolicyRemoteDesktopException[] = L"允许入站远程桌面例外（组策略，{profile}配置文件）";
+inline constexpr wchar_t kPolicyPortException[] = L"入站端口例外 {port}/{protocol}（组策略，{profile}配置文件）";
+inline constexpr wchar_t kPolicyPortExceptionsList[] = L"入站端口例外列表（组策略，{profile}配置文件）";
+inline constexpr wchar_t kPolicyStore[] = L"组策略";
+inline constexpr wchar_t kLocalStore[] = L"这台计算机";
+inline constexpr wchar_t kLocalRuleUnread[] = L"未能读取 Windows 防火墙规则“{rule}”：{reason}，检查时没有计入这条规则";
+inline constexpr wchar_t kLocalRuleUnreadAt[] =
+    L"未能读取 Windows 防火墙的第 {position} 条规则：{reason}，检查时没有计入这条规则";
+inline constexpr wchar_t kRuleNotCarried[] = L"“{rule}”（{reason}）";
+inline constexpr wchar_t kUnnamedInterface[] = L"限定的网络接口在这台计算机上找不到";
+inline constexpr wchar_t kUserConditions[] =
+    L"限定了用户或安全连接，Windows 7 和 Windows Server 2008 R2 无法为新规则设置";
 inline constexpr wchar_t kBlockCarried[] = L"将为新端口 {port} 添加阻止规则“{name}”，沿用只阻止端口 {current} 的{rule}";
 inline constexpr wchar_t kBlockRuleName[] = L"阻止远程桌面端口 {port} ({label})";
 inline constexpr wchar_t kBlockRuleNameNumbered[] = L"阻止远程桌面端口 {port} ({label}, {number})";
@@ -223,6 +236,10 @@ inline constexpr FindingWords kFirewallByGroupPolicy{
     L"Windows 防火墙由组策略管理，不应用本地规则，为端口 {port} 添加的规则不会生效。请域管理员在组策略中为 TCP 端口 {port} "
     L"添加入站规则。",
     L"组策略不应用本地防火墙规则"};
+inline constexpr FindingWords kLocalRulesIgnored{
+    L"组策略设置了在{networks}上不应用本地防火墙规则，组策略中也没有允许 TCP 端口 {port} 的规则：本程序添加的规则在这些网络上"
+    L"不会生效。请在组策略中为 TCP 端口 {port} 添加入站规则；若它由域组策略下发，请联系域管理员。",
+    L"组策略在{networks}上不应用本地防火墙规则"};
 inline constexpr FindingWords kFirewallBlocksAllInbound{
     L"Windows 防火墙在当前网络上选中了“阻止所有传入连接”，任何规则都不会放行。请先取消这个选项。",
     L"Windows 防火墙阻止所有传入连接"};
@@ -248,6 +265,24 @@ inline constexpr FindingWords kOpenToEveryone{
 inline constexpr FindingWords kRulesUnreadable{
     L"无法读取 Windows 防火墙的规则：{reason}。新端口 {port} 的规则将对所有网络和所有远程地址开放。",
     L"新端口将对所有网络和地址开放"};
+inline constexpr FindingWords kLocalRulesUnreadable{
+    L"无法读取 Windows 防火墙的规则：{reason}。无法检查其中是否有允许或阻止远程桌面的规则，新端口 {port} 的规则只沿用能读取的"
+    L"规则的作用域。",
+    L"无法读取 Windows 防火墙的规则"};
+inline constexpr FindingWords kPolicyRulesUnreadable{
+    L"无法读取组策略的防火墙规则：{reason}。其中可能有允许或阻止远程桌面的规则，检查时没有计入。",
+    L"无法读取组策略的防火墙规则"};
+inline constexpr FindingWords kRuleStringsUnreadable{
+    L"无法识别{store}的防火墙规则 {rules}，检查时没有计入：其中可能有允许或阻止远程桌面的规则。",
+    L"有防火墙规则无法识别"};
+inline constexpr FindingWords kOverridingRules{
+    L"允许远程桌面端口 {current} 的规则{rules}可以替代阻止规则（对经 IPsec 验证的连接），新端口 {port} 的规则无法这样设置，"
+    L"而有阻止规则作用于新端口：这些连接在重启后将被阻止。请在重启前在“高级安全 Windows 防火墙”中为新端口添加同样“替代阻止"
+    L"规则”的入站规则，或修改阻止规则。",
+    L"新端口的规则无法替代阻止规则"};
+inline constexpr FindingWords kRulesNotCarried{
+    L"以下规则无法照样用于新端口 {port}，本程序不为新端口沿用它们：{rules}。请在重启前检查新端口是否需要同样的规则。",
+    L"有规则无法沿用到新端口"};
 inline constexpr FindingWords kSecurityNotCopied{
     L"允许远程桌面端口 {current} 的规则{rules}只允许安全连接（IPsec）或只允许指定的用户和计算机，这个版本的 Windows 无法"
     L"为新端口 {port} 的规则设置这些要求，新端口将不要求它们。请在重启前在“高级安全 Windows 防火墙”中为新端口的规则设置"

@@ -201,9 +201,9 @@ HRESULT WriteRule3(INetFwRule* target, const FirewallRule& rule, const FirewallR
     // A list that goes is cleared before SecureFlags changes, one that comes is set after it, so that no list is
     // ever checked against a rule that no longer, or not yet, requires secure connections.
     FirewallRule emptied = current;
-    for (std::wstring FirewallRule::*list : {&FirewallRule::localUserAuthorizedList,
-                                             &FirewallRule::remoteUserAuthorizedList,
-                                             &FirewallRule::remoteMachineAuthorizedList}) {
+    for (std::wstring FirewallRule::*list :
+         {&FirewallRule::localUserAuthorizedList, &FirewallRule::remoteUserAuthorizedList,
+          &FirewallRule::remoteMachineAuthorizedList}) {
         if ((rule.*list).empty()) emptied.*list = rule.*list;
     }
     const HRESULT hr = WriteProperties(rule3.Get(), kRule3Properties, RuleWrite::Settings, emptied, current);
@@ -282,8 +282,9 @@ public:
         return Status::Ok();
     }
 
-    Status AllRules(std::vector<FirewallRule>& found) override {
+    Status AllRules(std::vector<FirewallRule>& found, std::vector<UnreadRule>& unread) override {
         found.clear();
+        unread.clear();
         ComPtr<INetFwRules> rules;
         if (Status status = Rules(rules); !status) return status;
         ComPtr<IUnknown> enumerator;
@@ -292,17 +293,23 @@ public:
         ComPtr<IEnumVARIANT> items;
         hr = enumerator->QueryInterface(IID_IEnumVARIANT, items.PutVoid());
         if (FAILED(hr)) return FailureFromHresult(hr);
-        for (;;) {
+        for (uint32_t position = 1;; ++position) {
             Variant item;
             ULONG fetched = 0;
             hr = items->Next(1, item.Get(), &fetched);
             if (hr != S_OK || fetched == 0) return StatusFromHresult(hr);
             if (item.Ref().vt != VT_DISPATCH || !item.Ref().pdispVal) continue;
             ComPtr<INetFwRule> rule;
-            if (FAILED(item.Ref().pdispVal->QueryInterface(IID_INetFwRule, rule.PutVoid()))) continue;
+            hr = item.Ref().pdispVal->QueryInterface(IID_INetFwRule, rule.PutVoid());
             FirewallRule settings;
-            hr = ReadSettings(rule.Get(), settings);
-            if (FAILED(hr)) return FailureFromHresult(hr);
+            if (SUCCEEDED(hr)) hr = ReadSettings(rule.Get(), settings);
+            // One rule that cannot be read leaves the others to count: it is told, by name where it has one.
+            if (FAILED(hr)) {
+                std::wstring name;
+                if (rule) Get(rule.Get(), &INetFwRule::get_Name, name);
+                unread.push_back({name, position, FailureFromHresult(hr)});
+                continue;
+            }
             found.push_back(std::move(settings));
         }
     }

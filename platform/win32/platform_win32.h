@@ -29,6 +29,8 @@ public:
     Status TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) override;
     std::wstring ChassisAssetTag() override;
     std::vector<uint8_t> SystemUuid() override;
+    std::wstring SystemSerialNumber() override;
+    Status InterfaceName(const std::wstring& guid, std::wstring& name) override;
 
 private:
     HWND owner_ = nullptr;

@@ -7,6 +7,7 @@
 
 #include "platform/smbios.h"
 #include "platform/win32/dispatch.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
 #include "platform/win32/system_library.h"
 
@@ -102,6 +103,10 @@ std::wstring ChassisAssetTagWindows() {
 
 std::vector<uint8_t> SystemUuidWindows() {
     return SystemUuid(SmbiosTable());
+}
+
+std::wstring Win32Platform::SystemSerialNumber() {
+    return korvane::SystemSerialNumber(SmbiosTable());
 }
 
 }  // namespace korvane

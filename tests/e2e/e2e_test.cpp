@@ -455,6 +455,21 @@ TEST_F(ProgramTest, GroupPolicysRuleGivesTheScopeAndABlockRuleFollowsTheMove) {
     EXPECT_EQ(ours[2].remoteAddresses, L"203.0.113.0/24");
 }
 
+// Group Policy's older Remote Desktop exception, read where Windows keeps it, admits one range: with Windows' own
+// rules disabled, the new rules copy that range on the networks of its standard profile, and nothing is asked.
+TEST_F(ProgramTest, GroupPolicysOlderRemoteDesktopExceptionGivesTheScope) {
+    std::vector<FirewallRule> disabled = expected::WindowsRemoteDesktopRules();
+    for (FirewallRule& rule : disabled) rule.enabled = false;
+    ASSERT_TRUE(stand_in::WriteRules(disabled));
+    const std::wstring exception = std::wstring(kPolicyFirewallKey) + L"StandardProfile\\Services\\RemoteDesktop\\";
+    const ScopedValue enabled(exception + L"Enabled", DWORD{1}),
+        addresses(exception + L"RemoteAddresses", L"198.51.100.0/24");
+    Program program;
+    ChangeAndDeclineRestart(program, P);
+    EXPECT_EQ(OurRules(), (std::vector<FirewallRule>{OurRule(L"TCP", P, 2 | 4, L"198.51.100.0/24"),
+                                                     OurRule(L"UDP", P, 2 | 4, L"198.51.100.0/24")}));
+}
+
 // Windows 7's WMI has no class for the dynamic range: netsh in System32 tells it there (the stand-in, as
 // Chinese Windows' netsh does). A range moved below 10010 is warned of; the default one is read, not assumed.
 TEST_F(ProgramTest, WindowsSevenReadsTheDynamicRangeFromNetsh) {

@@ -109,11 +109,20 @@ public:
         return Status::Ok();
     }
 
-    Status AllRules(std::vector<FirewallRule>& rules) override {
+    Status AllRules(std::vector<FirewallRule>& rules, std::vector<UnreadRule>& unread) override {
         world_.calls.push_back(L"read rules");
+        rules.clear();
+        unread.clear();
         if (world_.failReadRules) return Denied();
-        rules = world_.windowsRules;
-        for (const auto& named : world_.rules) rules.push_back(named.second);
+        std::vector<FirewallRule> listed = world_.windowsRules;
+        for (const auto& named : world_.rules) listed.push_back(named.second);
+        for (const FirewallRule& rule : listed) {
+            if (world_.unreadableRules.count(rule.name)) {
+                unread.push_back({rule.name, static_cast<uint32_t>(rules.size() + unread.size() + 1), Denied()});
+            } else {
+                rules.push_back(rule);
+            }
+        }
         return Status::Ok();
     }
 
@@ -238,9 +247,17 @@ Status FakePlatform::RegistryStrings(const std::wstring& key, std::vector<RegStr
     if (world_.failing.count(L"regstrings " + key)) return Status::Failure(kAccessDenied, L"拒绝访问。");
     const std::wstring prefix = key + L"\\";
     for (const auto& [path, value] : world_.registry) {
-        if (path.compare(0, prefix.size(), prefix) != 0 || path.find(L'\\', prefix.size()) != std::wstring::npos) continue;
+        if (path.compare(0, prefix.size(), prefix) != 0 || path.find(L'\\', prefix.size()) != std::wstring::npos)
+            continue;
         if (value.type == L"REG_SZ") values.push_back({path.substr(prefix.size()), value.text});
     }
+    return Status::Ok();
+}
+
+Status FakePlatform::InterfaceName(const std::wstring& guid, std::wstring& name) {
+    auto known = world_.interfaceNames.find(guid);
+    if (known == world_.interfaceNames.end()) return Status::Failure(0x80070057u, L"参数错误。");
+    name = known->second;
     return Status::Ok();
 }
 

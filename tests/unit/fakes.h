@@ -56,6 +56,7 @@ struct FakeWorld {
     std::map<std::wstring, FirewallRule> rules;
     std::vector<FirewallRule> windowsRules;
     bool failReadRules = false;
+    std::set<std::wstring> unreadableRules;  // listed, but their settings cannot be read
     bool failFindRule = false;
     std::set<std::wstring> failEnsureRuleNamed;  // these fail after half of the settings were made
     bool failFirewallCreation = false;
@@ -82,6 +83,8 @@ struct FakeWorld {
     std::wstring chassisAssetTag;
     std::map<std::wstring, std::wstring> displayTexts;  // indirect strings as Windows resolves them
     std::vector<uint8_t> systemUuid;
+    std::wstring systemSerialNumber;
+    std::map<std::wstring, std::wstring> interfaceNames;  // by GUID; any other GUID names no interface here
     bool failPortCheck = false;
     bool failListeners = false;
     // A program with process `processId` (0: Windows does not tell) listens on `port`; Windows names `owner` as
@@ -123,6 +126,8 @@ public:
     std::wstring DisplayText(const std::wstring& text) override;
     Status RegistryStrings(const std::wstring& key, std::vector<RegString>& values) override;
     std::vector<uint8_t> SystemUuid() override { return world_.systemUuid; }
+    std::wstring SystemSerialNumber() override { return world_.systemSerialNumber; }
+    Status InterfaceName(const std::wstring& guid, std::wstring& name) override;
 
 private:
     FakeWorld& world_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/firewall_rule_writes.h"
+#include "port/applied_firewall.h"
 #include "port/rule_plan.h"
 #include "port/port_change.h"
 #include "port/port_settings.h"
@@ -316,13 +317,18 @@ TEST_F(FirewallRulesTest, GroupPolicysRulesGiveTheScopeAndMayOutweighTheLocalOne
     EXPECT_EQ(Made(), (Scopes{{L"远程桌面端口 3390 (TCP)", {kAllProfiles, L"198.51.100.7"}},
                               {L"远程桌面端口 3390 (UDP)", {kAllProfiles, L"198.51.100.7"}}}));
 
-    // The local rules admit everyone on 3391's source, but the policy lets them count on no profile.
+    // The local rules admit everyone on 3389, but the policy lets them count on no profile: its rule gives the
+    // scope, and since the rules made here will not count either, that is asked first.
     world = OrdinaryMachine();
     world.registry[policyRules + L"{office}"] =
         Sz(L"v2.10|Action=Allow|Active=TRUE|Dir=In|Protocol=6|Profile=Domain|LPort=3389|RA4=198.51.100.7|Name=办公室|");
     for (const wchar_t* profile : {L"DomainProfile", L"PrivateProfile", L"PublicProfile"})
         world.registry[std::wstring(kPolicyFirewallKey) + profile + L"\\AllowLocalPolicyMerge"] = Dword(0);
-    Change(L"3390");
+    world.messages.clear();
+    Change(L"3390", {6, 7});
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_NE(Questions()[0].find(L"组策略设置了在域网络、专用网络、公用网络上不应用本地防火墙规则"),
+              std::wstring::npos);
     EXPECT_EQ(Made(), (Scopes{{L"远程桌面端口 3390 (TCP)", {1, L"198.51.100.7"}},
                               {L"远程桌面端口 3390 (UDP)", {1, L"198.51.100.7"}}}));
 }
@@ -414,7 +420,7 @@ TEST_F(FirewallRulesTest, WithoutAProgramInTheRuleTheVersionGivesIt) {
     world.registry[kRdpTcpPortPath] = Dword(3389);
     world.version = {6, 1};
     world.windowsRules = {WindowsRule(6, 7, L"*")};  // svchost.exe and TermService, as from Windows 8 on
-    Change(L"3390", {7});                              // No
+    Change(L"3390", {7});                            // No
     ASSERT_EQ(Questions().size(), 1u) << "such a rule admits nothing on Windows 7";
     EXPECT_NE(Questions()[0].find(L"没有找到允许远程桌面端口 3389 的已启用防火墙规则"), std::wstring::npos);
     EXPECT_TRUE(world.rules.empty());
@@ -503,6 +509,202 @@ TEST(RuleWriteOrder, AProtocolChangeClearsWhatTheOldProtocolAllowedFirst) {
     EXPECT_EQ(RuleWriteOrder(58, 17),
               (std::vector<W>{W::ClearIcmpTypes, W::Protocol, W::Ports, W::Settings, W::Enabled}));
     EXPECT_EQ(RuleWriteOrder(47, 256), (std::vector<W>{W::Protocol, W::Settings, W::Enabled})) << "GRE";
+}
+
+const std::wstring kPolicyRules = std::wstring(kPolicyFirewallRulesKey) + L"\\";
+const std::wstring kPolicy = kPolicyFirewallKey;
+
+// The older policy's port exceptions: "port:protocol:scope:status:name", the scope possibly an IPv6 list.
+TEST(PortException, EntriesOfTheOlderPolicysList) {
+    const auto entry = ParsePortException(L"3389:tcp:10.0.0.0/255.0.0.0,localsubnet:Enabled:远程桌面");
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(entry->port, 3389);
+    EXPECT_EQ(entry->protocol, kTcp);
+    EXPECT_EQ(entry->scope, L"10.0.0.0/255.0.0.0,localsubnet");
+    EXPECT_TRUE(entry->enabled);
+    EXPECT_EQ(entry->name, L"远程桌面");
+    const auto v6 = ParsePortException(L"3390:UDP:2001:db8::1:disabled:x");
+    ASSERT_TRUE(v6.has_value());
+    EXPECT_EQ(v6->scope, L"2001:db8::1");
+    EXPECT_FALSE(v6->enabled);
+    for (const wchar_t* damaged : {L"3389:TCP:*", L"0:TCP:*:enabled:x", L"70000:TCP:*:enabled:x",
+                                   L"3389:GRE:*:enabled:x", L"3389:TCP::enabled:x", L"3389:TCP:*:on:x", L"abc"}) {
+        EXPECT_FALSE(ParsePortException(damaged).has_value()) << std::wstring(damaged).size();
+    }
+}
+
+// The administrative templates' older settings are rules of Group Policy: the Remote Desktop exception on TCP 3389
+// from its addresses, or blocking it for all when disabled; the port exceptions, where one disabled entry voids the
+// enabled ones of its port. Domain is the domain network; Standard, the private and public ones.
+TEST_F(FirewallRulesTest, TheOlderPolicySettingsAreRulesOfGroupPolicy) {
+    for (FirewallRule& rule : world.windowsRules) rule.enabled = false;
+    world.registry[kPolicy + L"StandardProfile\\Services\\RemoteDesktop\\Enabled"] = Dword(1);
+    world.registry[kPolicy + L"StandardProfile\\Services\\RemoteDesktop\\RemoteAddresses"] =
+        Sz(L"198.51.100.0/24,localsubnet");
+    Change(L"3390");
+    EXPECT_EQ(world.messages.size(), 1u) << "only the restart question";
+    EXPECT_EQ(Made(), (Scopes{{L"远程桌面端口 3390 (TCP)", {6, L"198.51.100.0/24,LocalSubnet"}},
+                              {L"远程桌面端口 3390 (UDP)", {6, L"198.51.100.0/24,LocalSubnet"}}}));
+
+    world = OrdinaryMachine();
+    world.registry[kPolicy + L"DomainProfile\\Services\\RemoteDesktop\\Enabled"] = Dword(0);
+    Change(L"3390");
+    EXPECT_EQ(world.messages.size(), 1u) << "a block over 3389 alone follows the move";
+    const FirewallRule& blocked =
+        world.rules.at(L"阻止远程桌面端口 3390 (TCP, 允许入站远程桌面例外（组策略，域配置文件）)");
+    EXPECT_EQ(blocked.profiles, 1);
+    EXPECT_EQ(blocked.remoteAddresses, L"*");
+
+    world = OrdinaryMachine();
+    for (FirewallRule& rule : world.windowsRules) rule.enabled = false;
+    const std::wstring list = kPolicy + L"StandardProfile\\GloballyOpenPorts\\List\\";
+    world.registry[kPolicy + L"StandardProfile\\GloballyOpenPorts\\Enabled"] = Dword(1);
+    world.registry[list + L"3389:TCP"] = Sz(L"3389:TCP:10.0.0.0/255.0.0.0:enabled:远程桌面");
+    world.registry[list + L"3389:UDP"] = Sz(L"3389:UDP:*:enabled:远程桌面 UDP");
+    world.registry[list + L"3389:UDP:off"] = Sz(L"3389:UDP:*:disabled:关闭");
+    world.registry[kPolicy + L"DomainProfile\\GloballyOpenPorts\\List\\3389:TCP"] = Sz(L"3389:TCP:*:enabled:未启用");
+    Change(L"3390");
+    EXPECT_EQ(Made(), (Scopes{{L"远程桌面端口 3390 (TCP)", {6, L"10.0.0.0/255.0.0.0"}},
+                              {L"远程桌面端口 3390 (UDP)", {6, L"10.0.0.0/255.0.0.0"}}}));
+
+    world.registry[list + L"bad"] = Sz(L"3389:TCP");
+    world.rules.clear();
+    world.registry[kRdpTcpPortPath] = Dword(3389);
+    world.messages.clear();
+    Change(L"3390", {7});
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_NE(Questions()[0].find(L"无法识别组策略的防火墙规则 bad"), std::wstring::npos);
+}
+
+// An allow rule that overrides block rules admits, through them, the clients IPsec authenticates; the new port's
+// rule cannot. It is asked about wherever a block rule will concern the new port.
+TEST_F(FirewallRulesTest, ARuleThatOverridesBlockRulesIsNamedWhereABlockRuleWillMeetTheNewPort) {
+    const std::wstring bypass =
+        L"v2.10|Action=ByPass|Active=TRUE|Dir=In|Protocol=6|LPort=3389|RA4=198.51.100.7|"
+        L"Security=Authenticate|Name=IPsec 远程桌面|";
+    const struct {
+        const char* name;
+        std::wstring ports;  // of the block rule; none: no block rule
+        bool local;          // the overriding rule is the machine's own, not Group Policy's
+        bool named;
+    } cases[] = {
+        {"no block rule", L"", false, false},
+        {"a block rule over both ports", L"*", false, true},
+        {"a block rule over the new port alone", L"3390", false, true},
+        {"a block rule over the current port alone, carried over", L"3389", false, true},
+        {"a block rule over another port", L"4000", false, false},
+        {"the machine's own overriding rule, a block rule over both ports", L"*", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world = OrdinaryMachine();
+        world.registry[(c.local ? std::wstring(kLocalFirewallRulesKey) + L"\\" : kPolicyRules) + L"{ipsec}"] =
+            Sz(bypass);
+        if (!c.ports.empty())
+            world.windowsRules.push_back(AdminRule(L"封禁网段", kActionBlock, kTcp, c.ports, L"198.51.100.0/24"));
+        Change(L"3390", {7});
+        const std::vector<std::wstring> warnings = Questions();
+        const bool named = !warnings.empty() && warnings[0].find(
+                                                    L"允许远程桌面端口 3389 的规则“IPsec 远程桌面”可以替代"
+                                                    L"阻止规则") != std::wstring::npos;
+        EXPECT_EQ(named, c.named);
+    }
+}
+
+// A carried block rule keeps its conditions on users, and its interfaces by the names the firewall's objects take;
+// one whose interface this machine has no name for, or whose conditions Windows 7 cannot set, is named instead.
+TEST_F(FirewallRulesTest, ACarriedBlockRuleKeepsItsConditionsOrIsNamed) {
+    const std::wstring guid = L"{2d4f3f36-1d9b-4ab0-9f2b-31b3a8d2f7c1}";
+    world.interfaceNames[guid] = L"以太网";
+    world.registry[kPolicyRules + L"{block}"] =
+        Sz(L"v2.30|Action=Block|Active=TRUE|Dir=In|Protocol=6|LPort=3389|IF=" + guid +
+           L"|LUAuth=O:LSD:(A;;CC;;;S-1-5-21-1-2-3-1001)|Name=封禁本地用户|");
+    Change(L"3390");
+    const FirewallRule& carried = world.rules.at(L"阻止远程桌面端口 3390 (TCP, 封禁本地用户)");
+    EXPECT_EQ(carried.interfaces, std::vector<std::wstring>{L"以太网"});
+    EXPECT_EQ(carried.localUserAuthorizedList, L"O:LSD:(A;;CC;;;S-1-5-21-1-2-3-1001)");
+
+    const struct {
+        const char* name;
+        WindowsVersion version;
+        bool known;
+        std::wstring said;
+    } cases[] = {
+        {"Windows 7", {6, 1}, true, L"“封禁本地用户”（限定了用户或安全连接，Windows 7 和 Windows Server 2008 R2"},
+        {"an interface this machine does not have",
+         {10, 0},
+         false,
+         L"“封禁本地用户”（限定的网络接口在这台计算机上找不到）"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world.rules.clear();
+        world.messages.clear();
+        world.registry[kRdpTcpPortPath] = Dword(3389);
+        world.version = c.version;
+        if (!c.known) world.interfaceNames.clear();
+        Change(L"3390", {7});
+        ASSERT_FALSE(Questions().empty());
+        EXPECT_NE(Questions()[0].find(c.said), std::wstring::npos);
+        EXPECT_TRUE(world.rules.empty());
+    }
+}
+
+// Where Group Policy lets no local rule count on a current network, the new rules do nothing there unless a rule of
+// the policy admits the new port; told network by network, also when the networks differ in it.
+TEST_F(FirewallRulesTest, LocalRulesIgnoredOnACurrentNetworkAreNamed) {
+    const struct {
+        const char* name;
+        int current;
+        std::wstring policyPorts;  // of the policy's allow rule on the public network
+        std::wstring said;         // none: nothing asked
+    } cases[] = {
+        {"the public network", 4, L"3389", L"组策略设置了在公用网络上不应用本地防火墙规则"},
+        {"the private network, where local rules count", 2, L"3389", L""},
+        {"both, differing", 2 | 4, L"3389", L"组策略设置了在公用网络上不应用本地防火墙规则"},
+        {"the policy admits the new port", 4, L"3389-3399", L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world = OrdinaryMachine();
+        world.localPolicy.currentProfiles = c.current;
+        world.registry[kPolicy + L"PublicProfile\\AllowLocalPolicyMerge"] = Dword(0);
+        world.registry[kPolicyRules + L"{public}"] = Sz(
+            L"v2.10|Action=Allow|Active=TRUE|Dir=In|Protocol=6|Profile=Public|LPort=" + c.policyPorts + L"|Name=公用|");
+        Change(L"3390", {7});
+        if (c.said.empty()) {
+            EXPECT_TRUE(Questions().empty());
+        } else {
+            ASSERT_EQ(Questions().size(), 1u);
+            EXPECT_NE(Questions()[0].find(c.said), std::wstring::npos);
+        }
+    }
+}
+
+// A rule that cannot be read may be the one that admits or blocks: one of the machine's own is named among the checks
+// not made and the rest count; a stored string that cannot be read, or a list that cannot, is asked about.
+TEST_F(FirewallRulesTest, RulesThatCannotBeReadAreToldAndTheRestCount) {
+    world.unreadableRules.insert(expected::WindowsRemoteDesktopRule(kTcp).name);
+    Change(L"3390");
+    EXPECT_EQ(world.messages.size(), 1u) << "only the restart question";
+    EXPECT_NE(view.log.find(L"未能读取 Windows 防火墙规则“" + expected::WindowsRemoteDesktopRule(kTcp).name +
+                            L"”：拒绝访问（错误代码 0x80070005），检查时没有计入这条规则"),
+              std::wstring::npos);
+    EXPECT_EQ(Made().size(), 2u) << "the UDP rule gives the scope";
+
+    world = OrdinaryMachine();
+    world.failReadRules = true;
+    world.registry[kPolicyRules + L"{office}"] =
+        Sz(L"v2.10|Action=Allow|Active=TRUE|Dir=In|Protocol=6|LPort=3389|RA4=198.51.100.7|Name=办公室|");
+    world.registry[std::wstring(kLocalFirewallRulesKey) + L"\\{damaged}"] = Sz(L"v2.10|Action=Allow|");
+    world.messages.clear();
+    Change(L"3390", {6, 7});
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_NE(Questions()[0].find(L"无法识别这台计算机的防火墙规则 {damaged}"), std::wstring::npos);
+    EXPECT_NE(Questions()[0].find(L"无法读取 Windows 防火墙的规则：拒绝访问（错误代码 0x80070005）。无法检查其中"),
+              std::wstring::npos);
+    EXPECT_EQ(Made(), (Scopes{{L"远程桌面端口 3390 (TCP)", {kAllProfiles, L"198.51.100.7"}},
+                              {L"远程桌面端口 3390 (UDP)", {kAllProfiles, L"198.51.100.7"}}}));
 }
 
 }  // namespace

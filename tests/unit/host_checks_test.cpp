@@ -48,13 +48,16 @@ const std::vector<uint8_t> kOtherUuid = {0x9B, 0x4F, 0x1C, 0x6A, 0x3E, 0x2D, 0x4
                                          0x8F, 0x0C, 0xEC, 0x2A, 0x77, 0x10, 0x02, 0x5E};
 
 TEST(HostFacts, CloudsByFirmwareAndOrdinaryMachines) {
-    EXPECT_EQ(CloudOf(L"Alibaba Cloud", L"Alibaba Cloud ECS", L"", {}), L"阿里云");
-    EXPECT_EQ(CloudOf(L"Tencent Cloud", L"CVM", L"", {}), L"腾讯云");
-    EXPECT_EQ(CloudOf(L"Amazon EC2", L"t3.medium", L"", {}), L"AWS");
-    EXPECT_EQ(CloudOf(L"Xen", L"HVM domU", L"", kAwsUuidAsWritten), L"AWS");
-    EXPECT_EQ(CloudOf(L"Google", L"Google Compute Engine", L"", {}), L"Google Cloud");
-    EXPECT_EQ(CloudOf(L"Microsoft Corporation", L"Virtual Machine", L"7783-7084-3265-9085-8269-3286-77", {}), L"Azure");
-    EXPECT_EQ(CloudOf(L"OpenStack Foundation", L"OpenStack Nova", L"HUAWEICLOUD", {}), L"华为云");
+    EXPECT_EQ(CloudOf(L"Alibaba Cloud", L"Alibaba Cloud ECS", L"", {}, L""), L"阿里云");
+    EXPECT_EQ(CloudOf(L"Tencent Cloud", L"CVM", L"", {}, L""), L"腾讯云");
+    EXPECT_EQ(CloudOf(L"Amazon EC2", L"t3.medium", L"", {}, L""), L"AWS");
+    EXPECT_EQ(CloudOf(L"Xen", L"HVM domU", L"", kAwsUuidAsWritten, L""), L"AWS");
+    EXPECT_EQ(CloudOf(L"Google", L"Google Compute Engine", L"", {}, L""), L"Google Cloud");
+    EXPECT_EQ(CloudOf(L"Google", L"Google", L"", {}, L""), L"Google Cloud");
+    EXPECT_EQ(CloudOf(L"Google", L"", L"", {}, L"GoogleCloud-4F2A0E7B1C"), L"Google Cloud");
+    EXPECT_EQ(CloudOf(L"Microsoft Corporation", L"Virtual Machine", L"7783-7084-3265-9085-8269-3286-77", {}, L""),
+              L"Azure");
+    EXPECT_EQ(CloudOf(L"OpenStack Foundation", L"OpenStack Nova", L"HUAWEICLOUD", {}, L""), L"华为云");
     for (const auto& [manufacturer, product, tag] : std::vector<std::tuple<std::wstring, std::wstring, std::wstring>>{
              {L"Microsoft Corporation", L"Virtual Machine", L""},  // plain Hyper-V
              {L"OpenStack Foundation", L"OpenStack Nova", L""},    // plain OpenStack
@@ -62,8 +65,10 @@ TEST(HostFacts, CloudsByFirmwareAndOrdinaryMachines) {
              {L"VMware, Inc.", L"VMware7,1", L"No Asset Tag"},
              {L"Dell Inc.", L"PowerEdge R740", L""},
              {L"Alibaba Cloud", L"", L""},
+             {L"Google", L"Pixelbook", L""},
              {L"", L"", L""}}) {
-        EXPECT_EQ(CloudOf(manufacturer, product, tag, kOtherUuid), L"") << manufacturer.size() << " " << product.size();
+        EXPECT_EQ(CloudOf(manufacturer, product, tag, kOtherUuid, L""), L"")
+            << manufacturer.size() << " " << product.size();
     }
 }
 
@@ -139,6 +144,15 @@ TEST(Smbios, ChassisAssetTagFromTheFirmwareTable) {
     cut.resize(20);  // ends inside the first record
     EXPECT_EQ(ChassisAssetTag(cut), L"");
     EXPECT_EQ(ChassisAssetTag({}), L"");
+}
+
+TEST(Smbios, SystemSerialNumberFromTheFirmwareTable) {
+    std::vector<uint8_t> table = Smbios(0, {});
+    EXPECT_EQ(SystemSerialNumber(table), L"") << "none named";
+    table[8 + 7] = 2;  // the system record's serial number: its second string
+    EXPECT_EQ(SystemSerialNumber(table), L"Virtual Machine");
+    table[8 + 7] = 3;
+    EXPECT_EQ(SystemSerialNumber(table), L"") << "a string number past the strings";
 }
 
 TEST(Smbios, SystemUuidFromTheFirmwareTable) {

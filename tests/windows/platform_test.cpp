@@ -92,8 +92,10 @@ TEST_F(FirewallTest, ExistingRuleIsRewrittenWhollyAndReadBackWhole) {
         EXPECT_FALSE(added);
         EXPECT_EQ(StoredRules(), (std::vector<FirewallRule>{other, rule}));
         std::vector<FirewallRule> all;
-        ASSERT_TRUE(firewall->AllRules(all).ok);
+        std::vector<UnreadRule> unread;
+        ASSERT_TRUE(firewall->AllRules(all, unread).ok);
         EXPECT_EQ(all, (std::vector<FirewallRule>{other, rule}));
+        EXPECT_TRUE(unread.empty());
     }
 }
 
