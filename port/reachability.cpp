@@ -245,15 +245,24 @@ void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, c
          {L"count", DecimalText(tcp.size())}});
 }
 
+// Whether a block rule keeps every client out on its networks: any remote address and port, any local address, every
+// interface, no condition on users.
+bool BlocksEveryone(const FirewallRule& rule) {
+    return rule.remoteAddresses == L"*" && rule.localAddresses == L"*" && rule.remotePorts == L"*" &&
+           rule.interfaces.empty() && rule.interfaceTypes == L"All" && !HasUserConditions(rule);
+}
+
 // Whom a block rule keeps from the current port alone stays kept out: the rule is copied onto the new port, made
 // and undone with the other rules. Returns those that cannot be copied as they are.
 std::vector<FirewallRule> CarryBlockRules(Platform& platform, std::vector<FirewallRule> all, const Checked& port,
-                                          uint16_t configuredPort, const RemoteDesktopListener& listener,
-                                          ReachabilityFindings& findings) {
+                                          uint16_t configuredPort, int currentProfiles,
+                                          const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
     for (FirewallRule& rule : all) {
         if (rule.action == kActionBlock) rule.name = platform.DisplayText(rule.name);
     }
     CarriedBlocks blocks = CarriedBlockRules(port.port, configuredPort, all, listener);
+    std::vector<FirewallRule> everyone;
+    int closed = 0;
     for (const CarriedBlock& carried : blocks.carried) {
         findings.rules.push_back(carried.rule);
         findings.noteLines.push_back(
@@ -261,6 +270,16 @@ std::vector<FirewallRule> CarryBlockRules(Platform& platform, std::vector<Firewa
                                        {L"name", carried.rule.name},
                                        {L"current", DecimalText(configuredPort)},
                                        {L"rule", NamedWithAddresses(platform, carried.source)}}));
+        if (carried.rule.protocol != kTcp || !BlocksEveryone(carried.rule)) continue;
+        everyone.push_back(carried.source);
+        closed |= carried.rule.profiles;
+    }
+    // Those that keep everyone out on every current network (0: unknown, all of them) keep the new port closed after
+    // the restart, as the current one is now: asked.
+    const int current = currentProfiles != 0 ? currentProfiles : 7;
+    if ((closed & current) == current) {
+        Add(findings, &found::kCarriedBlockKeepsEveryoneOut,
+            {{L"rules", Names(platform, everyone)}, {L"current", DecimalText(configuredPort)}, {L"port", port.text}});
     }
     return std::move(blocks.notCarried);
 }
@@ -356,7 +375,8 @@ void CheckRules(Platform& platform, FirewallPolicy& firewall, const GroupPolicyF
     const FirewallRulesPlan plan = FirewallRulesFor(port.port, configuredPort, all, listener);
     findings.rules = plan.rules;
     CheckBlockRules(platform, all, port, configuredPort, currentProfiles, listener, findings);
-    std::vector<FirewallRule> notCarried = CarryBlockRules(platform, all, port, configuredPort, listener, findings);
+    std::vector<FirewallRule> notCarried =
+        CarryBlockRules(platform, all, port, configuredPort, currentProfiles, listener, findings);
     CheckOverridingRules(platform, local, policy, all, port, configuredPort, currentProfiles, listener, findings);
     notCarried.insert(notCarried.begin(), plan.notCopied.begin(), plan.notCopied.end());
     ReportNotCarried(platform, notCarried, port, findings);

@@ -258,6 +258,10 @@ inline constexpr FindingWords kBlockRules{
     L"Windows 防火墙中已启用的阻止规则{rules}会阻止端口 {port} 的入站连接，阻止规则优先于允许规则。请修改或禁用这些规则，"
     L"或改用其他端口。",
     L"阻止规则{first}等 {count} 条会阻止端口 {port}"};
+inline constexpr FindingWords kCarriedBlockKeepsEveryoneOut{
+    L"阻止规则{rules}现在阻止所有地址连接远程桌面端口 {current}，本程序会为新端口 {port} 添加同样的阻止规则：重启后也无法通过"
+    L"新端口连接。若要通过远程桌面连接这台计算机，请先修改或禁用这条规则。",
+    L"阻止规则{rules}会阻止新端口 {port} 的所有连接"};
 inline constexpr FindingWords kOpenToEveryone{
     L"没有找到允许远程桌面端口 {current} 的已启用防火墙规则，新端口 {port} 的规则将对所有网络和所有远程地址开放。若只应允许部分"
     L"地址，请先在 Windows 防火墙中为端口 {current} 启用或添加入站规则，本程序会沿用它的作用域。",

@@ -554,6 +554,15 @@ TEST_F(FirewallRulesTest, TheOlderPolicySettingsAreRulesOfGroupPolicy) {
         world.rules.at(L"阻止远程桌面端口 3390 (TCP, 允许入站远程桌面例外（组策略，域配置文件）)");
     EXPECT_EQ(blocked.profiles, 1);
     EXPECT_EQ(blocked.remoteAddresses, L"*");
+    // Disabled for every network, as hardening scripts set it: carried, it keeps the new port closed to all, asked.
+    world.registry[kPolicy + L"StandardProfile\\Services\\RemoteDesktop\\Enabled"] = Dword(0);
+    world.rules.clear();
+    world.registry[kRdpTcpPortPath] = Dword(3389);
+    world.messages.clear();
+    Change(L"3390", {7});
+    ASSERT_EQ(Questions().size(), 1u);
+    EXPECT_NE(Questions()[0].find(L"现在阻止所有地址连接远程桌面端口 3389，本程序会为新端口 3390 添加同样的阻止规则"),
+              std::wstring::npos);
 
     world = OrdinaryMachine();
     for (FirewallRule& rule : world.windowsRules) rule.enabled = false;
