@@ -51,6 +51,7 @@ constexpr uint32_t kHighestPort = 65535;
 inline constexpr wchar_t kRemoteDesktopService[] = L"TermService";
 inline constexpr wchar_t kRemoteDesktopProgram[] = L"%SystemRoot%\\system32\\svchost.exe";
 inline constexpr wchar_t kKernelOwner[] = L"System";
+constexpr uint32_t kKernelProcessId = 4;
 // The Windows Firewall service.
 inline constexpr wchar_t kFirewallService[] = L"MpsSvc";
 

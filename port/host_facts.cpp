@@ -40,8 +40,8 @@ std::wstring CloudInboundRulesPlace(const std::wstring& cloud) {
         const wchar_t* cloud;
         const wchar_t* place;
     } kPlaces[] = {
-        {L"阿里云", L"阿里云控制台的安全组入方向规则（轻量应用服务器为“防火墙”页）"},
-        {L"腾讯云", L"腾讯云控制台的安全组入站规则（轻量应用服务器为“防火墙”页）"},
+        {L"阿里云", L"阿里云控制台的安全组入方向规则（轻量应用服务器在“防火墙”页）"},
+        {L"腾讯云", L"腾讯云控制台的安全组入站规则（轻量应用服务器在“防火墙”页）"},
         {L"华为云", L"华为云控制台的安全组入方向规则"},
         {L"AWS", L"AWS 控制台的安全组入站规则"},
         {L"Azure", L"Azure 门户中网络安全组（NSG）的入站安全规则"},

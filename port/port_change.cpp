@@ -61,7 +61,7 @@ std::optional<uint16_t> AcceptPort(Platform& platform, MainView& view, const std
     if (port.verdict == NewPort::Verdict::Port) return port.number;
     const wchar_t* prompt =
         port.verdict == NewPort::Verdict::AboveHighest ? words::kLimitPrompt : words::kNotAPortPrompt;
-    platform.ShowMessage(Say(prompt), kMessageCritical, Say(words::kErrorTitle));
+    platform.ShowMessage(Say(prompt, {{L"port", kDefaultPort}}), kMessageCritical, Say(words::kErrorTitle));
     view.SetNewPortText(kDefaultPort);
     return std::nullopt;
 }

@@ -91,11 +91,13 @@ private:
     bool written_ = false;
 };
 
-}  // namespace
-
+// Whether the script shell object could not be created because its class is not registered (wshom.ocx
+// unregistered, as on servers hardened against scripts).
 bool ScriptShellNotRegistered(const Status& status) {
     return status.code == kClassNameUnknown || status.code == kClassNotRegistered || status.code == kModuleNotFound;
 }
+
+}  // namespace
 
 std::wstring ScriptShellFailure(const Status& status) {
     if (!ScriptShellNotRegistered(status)) return DescribeFailure(status);

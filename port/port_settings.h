@@ -12,9 +12,6 @@
 
 namespace korvane {
 
-// Whether the script shell object could not be created because its class is not registered (wshom.ocx
-// unregistered, as on servers hardened against scripts).
-bool ScriptShellNotRegistered(const Status& status);
 
 // Why the script shell object could not be created, in words for the administrator: where its class is not
 // registered, what that means and how to register it again; otherwise the system's text.

@@ -88,10 +88,12 @@ std::wstring Owner(Platform& platform, const TcpListener& listener) {
 }
 
 void ReportInUse(Platform& platform, const Checked& port, const TcpListener& listener, ReachabilityFindings& findings) {
-    // On Windows 7 and Server 2008 R2 the kernel's listener may be Remote Desktop's own or another's: said as
-    // it is, and left to the administrator.
-    if (IsKernelListener(listener) && ListensInKernel(platform.Version())) {
-        return Add(findings, &found::kPortTakenByKernel, {{L"port", port.text}});
+    // The kernel's listener cannot be stopped like a program. On Windows 7 and Server 2008 R2 it may be Remote
+    // Desktop's own: said as it is, and left to the administrator.
+    if (IsKernelListener(listener)) {
+        const bool windows7 = ListensInKernel(platform.Version());
+        return Add(findings, windows7 ? &found::kPortTakenByKernelWindows7 : &found::kPortTakenByKernel,
+                   {{L"port", port.text}});
     }
     Add(findings, &found::kPortTaken, {{L"port", port.text}, {L"owner", Owner(platform, listener)}});
 }

@@ -16,7 +16,7 @@ bool IsRemoteDesktopListener(const TcpListener& listener) {
 }
 
 bool IsKernelListener(const TcpListener& listener) {
-    return SameName(listener.owner, kKernelOwner);
+    return SameName(listener.owner, kKernelOwner) || listener.processId == kKernelProcessId;
 }
 
 bool ListensInKernel(WindowsVersion version) {

@@ -20,7 +20,7 @@ bool SameName(const std::wstring& a, const std::wstring& b);
 // proves nothing: such a listener counts as another program's.
 bool IsRemoteDesktopListener(const TcpListener& listener);
 
-// Whether Windows names the kernel as the listener's owner.
+// Whether the listener is the kernel's: Windows names "System" as its owner, or it belongs to process 4.
 bool IsKernelListener(const TcpListener& listener);
 
 // Windows 7 and Server 2008 R2 (6.1) run Remote Desktop's listener in the kernel, as their firewall rules show;

@@ -34,14 +34,13 @@ namespace words {
 // Start-up.
 inline constexpr wchar_t kDefaultPortLine[] = L"程序默认将远程端口设置为：{port}";
 inline constexpr wchar_t kShellNotRegistered[] =
-    L"WScript.Shell 组件（用于读写注册表）没有注册，加固过的服务器常会注销它（错误代码 0x{code}）。请以管理员身份运行 "
-    L"regsvr32 %SystemRoot%\\System32\\wshom.ocx 重新注册它，再修改端口；若服务器的安全策略要求注销，修改完成后可运行 "
-    L"regsvr32 /u %SystemRoot%\\System32\\wshom.ocx 再次注销。";
+    L"它没有注册（错误代码 0x{code}），常见于加固过的服务器。请以管理员身份运行 regsvr32 wshom.ocx 重新注册后再修改"
+    L"端口；若安全策略要求注销，修改完成后可运行 regsvr32 /u wshom.ocx 再次注销。";
 inline constexpr wchar_t kNoShellAtStartup[] =
     L"无法读取当前远程端口：无法创建 WScript.Shell 组件（用于读写注册表），{reason}";
 inline constexpr wchar_t kCurrentPortUnreadable[] = L"无法读取当前远程端口：{reason}";
 inline constexpr wchar_t kPendingPort[] =
-    L"远程桌面现在仍在端口 {ports} 上监听，已设置的端口 {port} 在重启计算机后生效";
+    L"远程桌面现在仍在端口 {ports} 上侦听，已设置的端口 {port} 在重启计算机后生效";
 
 // The port's registry values.
 inline constexpr wchar_t kNotADword[] = L"注册表值 {path} 不是 DWORD 数值。";
@@ -52,7 +51,7 @@ inline constexpr wchar_t kReadPrevious[] = L"读取{setting}原值（{path}）";
 inline constexpr wchar_t kPreviousUnrestorable[] = L"该值既不是 DWORD 也不是字符串，修改后将无法恢复原值。";
 inline constexpr wchar_t kWriteSetting[] = L"写入{setting}（{path}）";
 inline constexpr wchar_t kSettingNotRestored[] = L"{setting}，恢复失败：{reason}";
-inline constexpr wchar_t kSettingNowAndBefore[] = L"{setting}（{path}）现为 {now}，原为 {before}";
+inline constexpr wchar_t kSettingNowAndBefore[] = L"{setting}（{path}）现为{now}，原为{before}";
 inline constexpr wchar_t kValueAbsent[] = L"不存在";
 inline constexpr wchar_t kQuoted[] = L"“{text}”";
 
@@ -74,9 +73,9 @@ inline constexpr wchar_t kListSeparator[] = L"、";
 
 // What the checks log.
 inline constexpr wchar_t kRangeNotGiven[] = L"Windows 没有给出范围";
-inline constexpr wchar_t kRangeUnread[] = L"未能读取 Windows 的动态端口范围：{reason}，按默认范围 {range} 检查";
+inline constexpr wchar_t kRangeUnread[] = L"未能读取动态端口范围：{reason}，按默认的 {range} 检查";
 inline constexpr wchar_t kPortOnlyConnected[] =
-    L"端口 {port} 现在只被网络连接使用，没有程序在其上监听，重启后这些连接不再占用它";
+    L"端口 {port} 现在只被网络连接使用，没有程序在其上侦听，重启后这些连接不再占用它";
 inline constexpr wchar_t kPortUncheckable[] = L"未能检查端口 {port} 是否可用：{reason}";
 inline constexpr wchar_t kFirewallOnUncheckable[] = L"未能检查 Windows 防火墙在{networks}上是否已打开：{reason}";
 inline constexpr wchar_t kLocalPolicyUncheckable[] = L"未能检查 Windows 防火墙是否应用本地规则：{reason}";
@@ -103,7 +102,8 @@ inline constexpr wchar_t kRuleNotCarried[] = L"“{rule}”（{reason}）";
 inline constexpr wchar_t kUnnamedInterface[] = L"限定的网络接口在这台计算机上找不到";
 inline constexpr wchar_t kUserConditions[] =
     L"限定了用户或安全连接，Windows 7 和 Windows Server 2008 R2 无法为新规则设置";
-inline constexpr wchar_t kBlockCarried[] = L"将为新端口 {port} 添加阻止规则“{name}”，沿用只阻止端口 {current} 的{rule}";
+inline constexpr wchar_t kBlockCarried[] =
+    L"将为新端口 {port} 添加阻止规则“{name}”，沿用只阻止端口 {current} 的规则{rule}";
 inline constexpr wchar_t kBlockRuleName[] = L"阻止远程桌面端口 {port} ({label})";
 inline constexpr wchar_t kBlockRuleNameNumbered[] = L"阻止远程桌面端口 {port} ({label}, {number})";
 inline constexpr wchar_t kBlockRuleDescription[] = L"沿用端口 {current} 的阻止规则“{rule}”";
@@ -121,7 +121,7 @@ inline constexpr wchar_t kReportTitle[] = L"警告";
 inline constexpr wchar_t kReportHeading[] = L"修改为端口 {port} 之前，发现以下问题：";
 inline constexpr wchar_t kReportItem[] = L"{number}、{text}";
 inline constexpr wchar_t kReportUnchecked[] = L"以下检查未能完成：";
-inline constexpr wchar_t kReportQuestion[] = L"仍要修改吗？选择“是”继续修改；选择“否”取消，不做任何更改。";
+inline constexpr wchar_t kReportQuestion[] = L"仍要修改吗？选“是”继续修改，选“否”不做任何更改。";
 inline constexpr wchar_t kCancelled[] = L"修改已取消：{findings}";
 inline constexpr wchar_t kCancelledSeparator[] = L"；";
 
@@ -129,11 +129,11 @@ inline constexpr wchar_t kCancelledSeparator[] = L"；";
 inline constexpr wchar_t kErrorTitle[] = L"错误";
 inline constexpr wchar_t kLimitPrompt[] = L"端口最大值：65535，端口已自动生成可自行更改。";
 inline constexpr wchar_t kNotAPortPrompt[] =
-    L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。";
+    L"端口必须是 1 到 65535 之间的整数（只能包含数字），已改回默认端口 {port}，可自行更改。";
 inline constexpr wchar_t kCreateShellStep[] = L"创建 WScript.Shell 组件（用于读写注册表）";
 inline constexpr wchar_t kOpenFirewallStep[] = L"打开 Windows 防火墙策略（HNetCfg.FwPolicy2）";
 inline constexpr wchar_t kFailedNotRestored[] =
-    L"修改远程端口失败。\r\n\r\n失败的步骤：{step}\r\n原因：{reason}\r\n\r\n以下设置未能恢复原样，请手工检查：\r\n{"
+    L"修改远程端口失败。\r\n\r\n失败的步骤：{step}\r\n原因：{reason}\r\n\r\n以下设置未能恢复原样，请手动检查：\r\n{"
     L"settings}";
 inline constexpr wchar_t kFailedRestored[] =
     L"修改远程端口失败。\r\n\r\n失败的步骤：{step}\r\n原因：{reason}"
@@ -195,50 +195,51 @@ inline constexpr FindingWords kRemoteDesktopOffHere{
     L"这台计算机没有允许远程连接。请先在“系统属性”的“远程”选项卡中选择“允许远程连接到此计算机”。",
     L"这台计算机没有允许远程连接"};
 inline constexpr FindingWords kRemoteDesktopOffHereWindows7{
-    L"这台计算机没有允许远程连接。请先在“系统属性”的“远程”选项卡中选择“不允许连接到这台计算机”以外的一项，例如“允许运行"
-    L"任意版本远程桌面的计算机连接(较不安全)”。",
+    L"这台计算机没有允许远程连接。请先在“系统属性”的“远程”选项卡中选择“只允许运行带网络级身份验证的远程桌面的计算机连接"
+    L"(更安全)”。",
     L"这台计算机没有允许远程连接"};
 inline constexpr FindingWords kRemoteDesktopOffByPolicy{
     L"组策略禁止了远程桌面连接（“允许用户通过使用远程桌面服务进行远程连接”）。请在本地组策略编辑器（gpedit.msc）的“计算机"
     L"配置\\管理模板\\Windows 组件\\远程桌面服务\\远程桌面会话主机\\连接”中启用这一设置；若它由域组策略下发，请联系域管理员。",
     L"组策略禁止了远程桌面连接"};
 inline constexpr FindingWords kPortTaken{
-    L"端口 {port} 已被{owner}占用，重启后远程桌面可能无法在这个端口上监听。请改用其他端口，或停止这个程序并使它不再自动启动"
+    L"端口 {port} 已被{owner}占用，重启后远程桌面可能无法在这个端口上侦听。请改用其他端口，或停止这个程序并使它不再自动启动"
     L"（作为服务运行的程序在重启后会再次占用端口）。",
     L"端口 {port} 已被{owner}占用"};
 inline constexpr FindingWords kPortTakenByKernel{
-    L"端口 {port} 正被系统内核监听（netstat 和任务管理器中显示为 System，进程 ID 4）。Windows 7 和 Windows Server 2008 R2 "
-    L"也在内核中运行远程桌面，无法分辨这是不是远程桌面自己；内核中常见的其他监听者是 HTTP.sys（IIS、WinRM 等使用它）。若之前"
-    L"改过端口且尚未重启、远程桌面仍在这个端口上，可以继续；无法确定时请改用其他端口。",
-    L"端口 {port} 正被系统内核监听"};
+    L"端口 {port} 正被系统内核（System，PID 4）侦听，通常是 HTTP.sys（IIS、WinRM、WSUS 等使用它，netsh http show "
+    L"servicestate 可查看）。它重启后仍占用这个端口，请改用其他端口。",
+    L"端口 {port} 正被系统内核侦听"};
+inline constexpr FindingWords kPortTakenByKernelWindows7{
+    L"端口 {port} 正被系统内核（PID 4）侦听：若是改过端口、未重启的远程桌面，可以继续；若是 HTTP.sys（IIS、WinRM 等，"
+    L"netsh http show servicestate 可查看），重启后仍占用端口，请改用其他端口。",
+    L"端口 {port} 正被系统内核侦听"};
 inline constexpr FindingWords kPortMaybeTaken{
-    L"端口 {port} 现在无法使用，可能已被其他程序占用，无法读取 TCP 监听表：{reason}。请改用其他端口。",
+    L"端口 {port} 现在无法使用，可能已被其他程序占用。无法读取 TCP 侦听表确认：{reason}。请改用其他端口。",
     L"端口 {port} 可能已被占用"};
 inline constexpr FindingWords kPortReserved{
     L"端口 {port} 已被系统保留（保留它的通常是 Hyper-V、WSL 或 Docker，保留的范围在每次启动时都可能变化），重启后远程桌面可能"
-    L"无法在这个端口上监听。请改用其他端口（命令 netsh interface ipv4 show excludedportrange protocol=tcp 可列出保留的范围）。",
+    L"无法在这个端口上侦听。请改用其他端口（命令 netsh interface ipv4 show excludedportrange protocol=tcp 可列出保留的范围）。",
     L"端口 {port} 已被系统保留"};
 inline constexpr FindingWords kDynamicRange{
-    L"端口 {port} 在动态端口范围（{range}）内，Windows 会把其中的端口分给其他连接，重启后它可能已被占用。请改用这个范围以外的"
-    L"端口。",
+    L"端口 {port} 在动态端口范围（{range}）内，重启后可能被其他连接占用，请改用范围以外的端口。",
     L"端口 {port} 在动态端口范围（{range}）内"};
 inline constexpr FindingWords kFirewallServiceStopped{
-    L"Windows 防火墙服务（MpsSvc）已停止，无法添加防火墙规则。选择“是”只修改端口、不添加规则，防火墙服务启动后新端口将被阻止。"
-    L"请先在“服务”（services.msc）中启动“Windows Defender Firewall”（较早的系统为“Windows Firewall”），或运行 net start MpsSvc；"
-    L"若使用其他防火墙，请在重启前在其中放行 TCP 端口 {port}。",
+    L"Windows 防火墙服务（MpsSvc）已停止，无法添加规则。请以管理员身份运行 net start MpsSvc 后再修改端口，或在其他防火墙中放行 "
+    L"TCP 端口 {port}。选择“是”则只改端口、不加规则，防火墙服务启动后会阻止新端口。",
     L"Windows 防火墙服务已停止"};
 inline constexpr FindingWords kFirewallServiceDisabled{
-    L"Windows 防火墙服务（MpsSvc）已禁用，无法添加防火墙规则。选择“是”只修改端口、不添加规则，防火墙服务启动后新端口将被阻止。"
-    L"请先在“服务”（services.msc）中把“Windows Defender Firewall”（较早的系统为“Windows Firewall”）的启动类型改为“自动”并"
-    L"启动它，或运行 sc config MpsSvc start= auto 和 net start MpsSvc；若使用其他防火墙，请在重启前在其中放行 TCP 端口 {port}。",
+    L"Windows 防火墙服务（MpsSvc）已禁用，无法添加规则。请以管理员身份运行 reg add HKLM\\SYSTEM\\CurrentControlSet\\Services\\"
+    L"MpsSvc /v Start /t REG_DWORD /d 2 /f，重启后再修改端口，或在其他防火墙中放行 TCP 端口 {port}。选择“是”则只改端口、不加"
+    L"规则，防火墙服务启动后会阻止新端口。",
     L"Windows 防火墙服务已禁用"};
 inline constexpr FindingWords kFirewallByGroupPolicy{
-    L"Windows 防火墙由组策略管理，不应用本地规则，为端口 {port} 添加的规则不会生效。请域管理员在组策略中为 TCP 端口 {port} "
-    L"添加入站规则。",
+    L"组策略把 Windows 防火墙的“应用本地防火墙规则”设为“否”，为端口 {port} 添加的规则不会生效。请在组策略中为 TCP 端口 {port} "
+    L"添加入站规则；由域组策略下发时，请联系域管理员。",
     L"组策略不应用本地防火墙规则"};
 inline constexpr FindingWords kLocalRulesIgnored{
-    L"组策略设置了在{networks}上不应用本地防火墙规则，组策略中也没有允许 TCP 端口 {port} 的规则：本程序添加的规则在这些网络上"
-    L"不会生效。请在组策略中为 TCP 端口 {port} 添加入站规则；若它由域组策略下发，请联系域管理员。",
+    L"组策略在{networks}上把“应用本地防火墙规则”设为“否”，也没有允许 TCP 端口 {port} 的组策略规则：为新端口添加的规则在这些"
+    L"网络上不会生效。请在组策略中为 TCP 端口 {port} 添加入站规则；由域组策略下发时，请联系域管理员。",
     L"组策略在{networks}上不应用本地防火墙规则"};
 inline constexpr FindingWords kFirewallBlocksAllInbound{
     L"Windows 防火墙在当前网络上选中了“阻止所有传入连接”，任何规则都不会放行。请先取消这个选项。",
@@ -247,8 +248,8 @@ inline constexpr FindingWords kFirewallBlocksAllInboundOnNetworks{
     L"Windows 防火墙在当前网络（{networks}）上选中了“阻止所有传入连接”，任何规则都不会放行。请先取消这个选项。",
     L"Windows 防火墙阻止所有传入连接"};
 inline constexpr FindingWords kFirewallOff{
-    L"Windows 防火墙在当前网络（{networks}）上已关闭：现在 Windows 不会阻止新端口，新端口的规则要等防火墙重新打开后才生效。"
-    L"若这台计算机上有其他防火墙或安全软件过滤连接（如安全狗、云锁），请在重启前在其中放行 TCP 端口 {port}。",
+    L"Windows 防火墙在当前网络（{networks}）上已关闭，现在不会阻止新端口；新端口的规则照样添加，防火墙打开后生效。若使用其他"
+    L"防火墙或安全软件（如安全狗、云锁），请在重启前在其中放行 TCP 端口 {port}。",
     L"Windows 防火墙在{networks}上已关闭"};
 inline constexpr FindingWords kBlockRule{
     L"Windows 防火墙中已启用的阻止规则{rules}会阻止端口 {port} 的入站连接，阻止规则优先于允许规则。请修改或禁用这条规则，"
@@ -288,13 +289,12 @@ inline constexpr FindingWords kRulesNotCarried{
     L"以下规则无法照样用于新端口 {port}，本程序不为新端口沿用它们：{rules}。请在重启前检查新端口是否需要同样的规则。",
     L"有规则无法沿用到新端口"};
 inline constexpr FindingWords kSecurityNotCopied{
-    L"允许远程桌面端口 {current} 的规则{rules}只允许安全连接（IPsec）或只允许指定的用户和计算机，这个版本的 Windows 无法"
-    L"为新端口 {port} 的规则设置这些要求，新端口将不要求它们。请在重启前在“高级安全 Windows 防火墙”中为新端口的规则设置"
-    L"同样的要求，或改用其他方式限制连接。",
+    L"允许远程桌面端口 {current} 的规则{rules}只允许安全连接（IPsec）或指定的用户和计算机。Windows 7 和 Windows Server 2008 "
+    L"R2 无法为新端口 {port} 的规则设置这些要求，新规则不带这些限制。请在重启前在“高级安全 Windows 防火墙”中为新端口的规则"
+    L"设置同样的要求，或改用其他方式限制连接。",
     L"新端口的规则无法要求安全连接"};
 inline constexpr FindingWords kCloud{
-    L"这台计算机是{cloud}的云服务器。云平台的安全组在 Windows 之前过滤入站流量：没有放行 TCP 端口 {port} 的规则，重启后将无法"
-    L"连接这台计算机。请确认已在{place}中放行 TCP 端口 {port}（UDP 可选），或在重启前放行。",
+    L"这台计算机是{cloud}的云服务器，安全组先于 Windows 过滤入站连接。请在重启前在{place}中放行 TCP 端口 {port}。",
     L"需先在{cloud}安全组放行 TCP 端口 {port}"};
 // clang-format on
 

@@ -19,10 +19,7 @@ std::optional<uint32_t> RunStartup(Platform& platform, MainView& view) {
     AppendLogLine(view, Say(words::kDefaultPortLine, {{L"port", view.NewPortText()}}));
 
     if (!shell) {
-        // Where the class is not registered, the reason names the component itself.
-        const wchar_t* line =
-            ScriptShellNotRegistered(shellStatus) ? words::kCurrentPortUnreadable : words::kNoShellAtStartup;
-        AppendLogLine(view, Say(line, {{L"reason", ScriptShellFailure(shellStatus)}}));
+        AppendLogLine(view, Say(words::kNoShellAtStartup, {{L"reason", ScriptShellFailure(shellStatus)}}));
         return std::nullopt;
     }
     const CurrentPort port = ReadCurrentPort(*shell);

@@ -20,7 +20,7 @@ using expected::Utf8;
 // The line each change logs on the bench before its checks' questions: Wine has no MSFT_NetTCPSetting (WMI
 // answers "invalid namespace"), so the program says that it assumes the default dynamic range.
 inline const std::wstring kRangeNotToldLine =
-    L"未能读取 Windows 的动态端口范围：WMI 查询失败（错误代码 0x8004100E），按默认范围 49152-65535 检查\r\n";
+    L"未能读取动态端口范围：WMI 查询失败（错误代码 0x8004100E），按默认的 49152-65535 检查\r\n";
 
 // Ends the test: what could not be done.
 [[noreturn]] void Abort(const std::string& reason);

@@ -29,9 +29,9 @@ inline const std::wstring kWarningTitle = L"警告";
 
 // Why the script shell object is missing where its class is not registered, with its code ("800401F3").
 inline std::wstring ShellNotRegistered(const std::wstring& code) {
-    return L"WScript.Shell 组件（用于读写注册表）没有注册，加固过的服务器常会注销它（错误代码 0x" + code +
-           L"）。请以管理员身份运行 regsvr32 %SystemRoot%\\System32\\wshom.ocx 重新注册它，再修改端口；若服务器的安全策略"
-           L"要求注销，修改完成后可运行 regsvr32 /u %SystemRoot%\\System32\\wshom.ocx 再次注销。";
+    return L"它没有注册（错误代码 0x" + code +
+           L"），常见于加固过的服务器。请以管理员身份运行 regsvr32 wshom.ocx 重新注册后再修改端口；若安全策略要求注销，修改完成"
+           L"后可运行 regsvr32 /u wshom.ocx 再次注销。";
 }
 
 // Windows and controls.

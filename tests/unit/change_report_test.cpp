@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kNo = 7;
 constexpr int kYes = 6;
-const std::wstring kAsk = L"仍要修改吗？选择“是”继续修改；选择“否”取消，不做任何更改。";
+const std::wstring kAsk = L"仍要修改吗？选“是”继续修改，选“否”不做任何更改。";
 
 class ChangeReportTest : public ChangeTest {};
 
@@ -78,7 +78,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
         {"another program, its owner not told",
          [](FakeWorld& w) { w.Listen(3390, 0); },
          L"3390",
-         {L"端口 3390 已被另一个程序占用，重启后远程桌面可能无法在这个端口上监听。"},
+         {L"端口 3390 已被另一个程序占用，重启后远程桌面可能无法在这个端口上侦听。"},
          L"端口 3390 已被另一个程序占用"},
         {"a named program",
          [](FakeWorld& w) { w.Listen(3390, 1234, L"nginx.exe"); },
@@ -91,7 +91,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.failListeners = true;
          },
          L"3390",
-         {L"端口 3390 现在无法使用，可能已被其他程序占用，无法读取 TCP 监听表：拒绝访问（错误代码 0x80070005）。"},
+         {L"端口 3390 现在无法使用，可能已被其他程序占用。无法读取 TCP 侦听表确认：拒绝访问（错误代码 0x80070005）。"},
          L"端口 3390 可能已被占用"},
         {"reserved inside the dynamic range: the reservation",
          [](FakeWorld& w) { w.boundPorts[50000] = PortBind::Reserved; },
@@ -101,8 +101,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
         {"the dynamic range's first port",
          [](FakeWorld&) {},
          L"49152",
-         {L"端口 49152 在动态端口范围（49152-65535）内，Windows 会把其中的端口分给其他连接，重启后它可能已被占用。"
-          L"请改用这个范围以外的端口。"},
+         {L"端口 49152 在动态端口范围（49152-65535）内，重启后可能被其他连接占用，请改用范围以外的端口。"},
          L"端口 49152 在动态端口范围（49152-65535）内"},
         {"a dynamic range moved by netsh",
          [](FakeWorld& w) {
@@ -117,7 +116,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.localPolicy = {FirewallLocalPolicy::kGroupPolicyOverride, 1};
          },
          L"3390",
-         {L"Windows 防火墙由组策略管理，不应用本地规则"},
+         {L"组策略把 Windows 防火墙的“应用本地防火墙规则”设为“否”，为端口 3390 添加的规则不会生效。"},
          L"组策略不应用本地防火墙规则"},
         {"all incoming connections blocked",
          [](FakeWorld& w) {
@@ -129,9 +128,8 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
         {"the service stopped",
          [](FakeWorld& w) { w.serviceDownCode = kFirewallServiceStopped; },
          L"3390",
-         {L"Windows 防火墙服务（MpsSvc）已停止，无法添加防火墙规则。选择“是”只修改端口、不添加规则，防火墙服务启动后新端口将被"
-          L"阻止。请先在“服务”（services.msc）中启动“Windows Defender Firewall”（较早的系统为“Windows Firewall”），或运行 "
-          L"net start MpsSvc；若使用其他防火墙，请在重启前在其中放行 TCP 端口 3390。"},
+         {L"Windows 防火墙服务（MpsSvc）已停止，无法添加规则。请以管理员身份运行 net start MpsSvc 后再修改端口，或在其他防火墙"
+          L"中放行 TCP 端口 3390。选择“是”则只改端口、不加规则，防火墙服务启动后会阻止新端口。"},
          L"Windows 防火墙服务已停止"},
         {"the service disabled, the object refused",
          [](FakeWorld& w) {
@@ -139,7 +137,8 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.firewallCreationCode = kFirewallServiceDisabled;
          },
          L"3390",
-         {L"Windows 防火墙服务（MpsSvc）已禁用，无法添加防火墙规则。选择“是”只修改端口、不添加规则"},
+         {L"Windows 防火墙服务（MpsSvc）已禁用，无法添加规则。请以管理员身份运行 reg add HKLM\\SYSTEM\\CurrentControlSet\\"
+          L"Services\\MpsSvc /v Start /t REG_DWORD /d 2 /f，重启后再修改端口"},
          L"Windows 防火墙服务已禁用"},
         // Stopped and disabled give the same code: the service's start type tells them apart.
         {"the service disabled, the same code as stopped",
@@ -165,7 +164,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.firewallOffProfiles = 4;
          },
          L"3390",
-         {L"Windows 防火墙在当前网络（公用网络）上已关闭：现在 Windows 不会阻止新端口，新端口的规则要等防火墙重新打开后才生效。"},
+         {L"Windows 防火墙在当前网络（公用网络）上已关闭，现在不会阻止新端口；新端口的规则照样添加，防火墙打开后生效。"},
          L"Windows 防火墙在公用网络上已关闭"},
         {"a block rule over the new port",
          [](FakeWorld& w) { w.windowsRules.push_back(BlockRule(L"阻止扫描端口", L"3390-3999")); },
@@ -217,9 +216,8 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.registry[kSystemProductPath] = Sz(L"Alibaba Cloud ECS");
          },
          L"3390",
-         {L"这台计算机是阿里云的云服务器。云平台的安全组在 Windows 之前过滤入站流量：没有放行 TCP 端口 3390 的规则，重启后将"
-          L"无法连接这台计算机。请确认已在阿里云控制台的安全组入方向规则（轻量应用服务器为“防火墙”页）中放行 TCP 端口 3390"
-          L"（UDP 可选），或在重启前放行。"},
+         {L"这台计算机是阿里云的云服务器，安全组先于 Windows 过滤入站连接。请在重启前在阿里云控制台的安全组入方向规则（轻量应用"
+          L"服务器在“防火墙”页）中放行 TCP 端口 3390。"},
          L"需先在阿里云安全组放行 TCP 端口 3390"},
         {"Tencent Cloud",
          [](FakeWorld& w) {
@@ -227,7 +225,7 @@ TEST_F(ChangeReportTest, EveryFindingInOneWarningRelatedOnesAsOneAndNoWritesNoth
              w.registry[kSystemProductPath] = Sz(L"CVM");
          },
          L"3390",
-         {L"腾讯云控制台的安全组入站规则（轻量应用服务器为“防火墙”页）"},
+         {L"腾讯云控制台的安全组入站规则（轻量应用服务器在“防火墙”页）"},
          L"需先在腾讯云安全组放行 TCP 端口 3390"},
         {"Huawei Cloud",
          [](FakeWorld& w) { w.chassisAssetTag = L"HUAWEICLOUD"; },
@@ -332,6 +330,47 @@ TEST_F(ChangeReportTest, AFirewallThatCannotBeOpenedIsAFailureBeforeAnyQuestion)
     EXPECT_TRUE(std::none_of(world.calls.begin(), world.calls.end(), [](const std::wstring& call) {
         return call.rfind(L"check port", 0) == 0;
     })) << "no check after a failure";
+}
+
+// The reports an administrator most often reads, and the longest one realistically met, measured in characters as
+// the warning shows them, line breaks included: short enough to be read in one glance.
+TEST_F(ChangeReportTest, TheCommonAndTheLongestReportsStayShort) {
+    const struct {
+        const char* name;
+        void (*arrange)(FakeWorld&);
+        std::wstring port;
+        std::size_t limit;
+    } cases[] = {
+        {"Alibaba Cloud, its firewall off as its images leave it",
+         [](FakeWorld& w) {
+             w.registry[kSystemManufacturerPath] = Sz(L"Alibaba Cloud");
+             w.registry[kSystemProductPath] = Sz(L"Alibaba Cloud ECS");
+             w.localPolicy.currentProfiles = 4;
+             w.firewallOffProfiles = 7;
+         },
+         L"10010", 280},
+        {"Server 2008 R2 on Tencent Cloud: the kernel's listener in the dynamic range, the firewall service disabled, "
+         "the range unread",
+         [](FakeWorld& w) {
+             w.version = {6, 1};
+             w.Listen(50000, 4, L"System", L"System");
+             w.dynamicRange.reset();
+             w.serviceDownCode = kFirewallServiceDisabled;
+             w.registry[kSystemManufacturerPath] = Sz(L"Tencent Cloud");
+             w.registry[kSystemProductPath] = Sz(L"CVM");
+         },
+         L"50000", 600},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world = OrdinaryMachine();
+        c.arrange(world);
+        Change(c.port, {kNo});
+        ASSERT_EQ(Questions().size(), 1u);
+        EXPECT_LE(Questions()[0].size(), c.limit);
+        EXPECT_EQ(Questions()[0].find(L"没有放行"), std::wstring::npos)
+            << "no claim about a security group it cannot see";
+    }
 }
 
 }  // namespace

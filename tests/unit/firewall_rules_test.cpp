@@ -327,7 +327,7 @@ TEST_F(FirewallRulesTest, GroupPolicysRulesGiveTheScopeAndMayOutweighTheLocalOne
     world.messages.clear();
     Change(L"3390", {6, 7});
     ASSERT_EQ(Questions().size(), 1u);
-    EXPECT_NE(Questions()[0].find(L"组策略设置了在域网络、专用网络、公用网络上不应用本地防火墙规则"),
+    EXPECT_NE(Questions()[0].find(L"组策略在域网络、专用网络、公用网络上把“应用本地防火墙规则”设为“否”"),
               std::wstring::npos);
     EXPECT_EQ(Made(), (Scopes{{L"远程桌面端口 3390 (TCP)", {1, L"198.51.100.7"}},
                               {L"远程桌面端口 3390 (UDP)", {1, L"198.51.100.7"}}}));
@@ -347,7 +347,7 @@ TEST_F(FirewallRulesTest, BlockRulesFollowTheMoveAndOnesOverBothPortsAreNotAsked
     EXPECT_EQ(carried.grouping, kOwnRuleGroup);
     EXPECT_EQ(world.rules.size(), 3u) << "the two allow rules and the one block rule";
     EXPECT_NE(view.log.find(L"将为新端口 3390 添加阻止规则“阻止远程桌面端口 3390 (TCP, 封禁网段)”，沿用只阻止端口 3389 "
-                            L"的“封禁网段”（远程地址：203.0.113.0/24）\r\n"),
+                            L"的规则“封禁网段”（远程地址：203.0.113.0/24）\r\n"),
               std::wstring::npos);
 }
 
@@ -668,9 +668,9 @@ TEST_F(FirewallRulesTest, LocalRulesIgnoredOnACurrentNetworkAreNamed) {
         std::wstring policyPorts;  // of the policy's allow rule on the public network
         std::wstring said;         // none: nothing asked
     } cases[] = {
-        {"the public network", 4, L"3389", L"组策略设置了在公用网络上不应用本地防火墙规则"},
+        {"the public network", 4, L"3389", L"组策略在公用网络上把“应用本地防火墙规则”设为“否”"},
         {"the private network, where local rules count", 2, L"3389", L""},
-        {"both, differing", 2 | 4, L"3389", L"组策略设置了在公用网络上不应用本地防火墙规则"},
+        {"both, differing", 2 | 4, L"3389", L"组策略在公用网络上把“应用本地防火墙规则”设为“否”"},
         {"the policy admits the new port", 4, L"3389-3399", L""},
     };
     for (const auto& c : cases) {

@@ -199,7 +199,7 @@ TEST(PendingPort, ListeningPendingAndUnreadable) {
     world.ListenAsRemoteDesktop(3389);  // IPv6 beside IPv4
     world.Listen(3390, 4321);           // another program's
     EXPECT_EQ(PendingPortLine(platform, 3390),
-              L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效");
+              L"远程桌面现在仍在端口 3389 上侦听，已设置的端口 3390 在重启计算机后生效");
     EXPECT_EQ(PendingPortLine(platform, 3389), std::nullopt) << "listening where configured";
 
     world.failListeners = true;
@@ -213,7 +213,7 @@ TEST(PendingPort, ListeningPendingAndUnreadable) {
     world.registry[kRdpTcpPortPath] = Dword(3390);
     FakeView view;
     ReportPendingPort(platform, view, RunStartup(platform, view));
-    EXPECT_EQ(view.log, kStartLog + L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效\r\n");
+    EXPECT_EQ(view.log, kStartLog + L"远程桌面现在仍在端口 3389 上侦听，已设置的端口 3390 在重启计算机后生效\r\n");
     view.log = kStartLog;
     ReportPendingPort(platform, view, std::nullopt);
     EXPECT_EQ(view.log, kStartLog);

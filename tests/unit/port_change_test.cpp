@@ -13,7 +13,7 @@ namespace korvane::testing {
 namespace {
 
 using expected::kLimitPrompt;
-const std::wstring kNotAPortPrompt = L"端口必须是 1 到 65535 之间的整数（只能包含数字），端口已自动生成可自行更改。";
+const std::wstring kNotAPortPrompt = L"端口必须是 1 到 65535 之间的整数（只能包含数字），已改回默认端口 10010，可自行更改。";
 
 // The two rules of a change on a machine whose own Remote Desktop rules say nothing: open to all.
 std::map<std::wstring, FirewallRule> OpenRules(const std::wstring& port) {
@@ -315,9 +315,9 @@ TEST_F(PortChangeTest, WhatCouldNotBePutBackIsNamedWithItsStateInBothMessageAndL
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3389));
     EXPECT_EQ(world.registry[kTdsPortPath], Dword(3390)) << "left changed, and said so";
     const std::wstring left =
-        L"Tds 端口（" + std::wstring(kTdsPortPath) + L"）现为 3390，原为 不存在，恢复失败：拒绝访问（错误代码 0x80070005）";
+        L"Tds 端口（" + std::wstring(kTdsPortPath) + L"）现为 3390，原为不存在，恢复失败：拒绝访问（错误代码 0x80070005）";
     const std::wstring& prompt = world.messages.at(0).prompt;
-    EXPECT_NE(prompt.find(L"以下设置未能恢复原样，请手工检查：\r\n" + left), std::wstring::npos) << prompt;
+    EXPECT_NE(prompt.find(L"以下设置未能恢复原样，请手动检查：\r\n" + left), std::wstring::npos) << prompt;
     EXPECT_NE(view.log.find(L"\r\n未能恢复：" + left + L"\r\n"), std::wstring::npos) << view.log;
 }
 

@@ -34,7 +34,7 @@ TEST_F(ReachabilityTest, AFailedBindWithoutAListenerIsOnlyLogged) {
     Change(L"3390", {kNo});
     EXPECT_TRUE(Questions().empty());
     EXPECT_EQ(world.registry[kRdpTcpPortPath], Dword(3390));
-    EXPECT_EQ(view.log.rfind(kStartLog + L"端口 3390 现在只被网络连接使用，没有程序在其上监听，重启后这些连接不再占用它"
+    EXPECT_EQ(view.log.rfind(kStartLog + L"端口 3390 现在只被网络连接使用，没有程序在其上侦听，重启后这些连接不再占用它"
                                          L"\r\n系统远程桌面连接端口已被修改为：3390\r\n",
                              0),
               0u);

@@ -46,16 +46,21 @@ TEST_F(ListenerOwnerTest, OnlyTheListenerWindowsNamesAsRemoteDesktopsIsNoConflic
              w.Listen(3390, 4321, L"nginx.exe", L"nginx.exe");
          },
          L"端口 3390 已被程序 nginx.exe（进程 ID 4321）占用"},
+        // HTTP.sys's listeners are the kernel's: it cannot be stopped like a program, and keeps the port after the
+        // restart; process 4 is the kernel's even where Windows names no owner.
         {"the kernel, on Windows 10", [](FakeWorld& w) { w.Listen(3390, 4, L"System", L"System"); },
-         L"端口 3390 已被程序 System（进程 ID 4）占用"},
+         L"端口 3390 正被系统内核（System，PID 4）侦听，通常是 HTTP.sys（IIS、WinRM、WSUS 等使用它，netsh http show "
+         L"servicestate 可查看）。它重启后仍占用这个端口，请改用其他端口。"},
+        {"process 4, its owner not named", [](FakeWorld& w) { w.Listen(3390, 4); },
+         L"端口 3390 正被系统内核（System，PID 4）"},
         // Windows 7 runs Remote Desktop's listener in the kernel too: it may be its own, or not.
         {"the kernel, on Windows 7",
          [](FakeWorld& w) {
              w.version = {6, 1};
              w.Listen(3390, 4, L"System", L"System");
          },
-         L"端口 3390 正被系统内核监听（netstat 和任务管理器中显示为 System，进程 ID 4）。Windows 7 和 Windows Server 2008 R2 "
-         L"也在内核中运行远程桌面，无法分辨这是不是远程桌面自己；内核中常见的其他监听者是 HTTP.sys（IIS、WinRM 等使用它）。"},
+         L"端口 3390 正被系统内核（PID 4）侦听：若是改过端口、未重启的远程桌面，可以继续；若是 HTTP.sys（IIS、WinRM 等，"
+         L"netsh http show servicestate 可查看），重启后仍占用端口，请改用其他端口。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,7 +94,7 @@ TEST_F(ListenerOwnerTest, ThePendingPortLineNamesOnlyRemoteDesktopsOwnListener) 
              w.ListenAsRemoteDesktop(3389);
              w.Listen(8080, 1088, L"svchost.exe", L"W3SVC");
          },
-         3390, L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效"},
+         3390, L"远程桌面现在仍在端口 3389 上侦听，已设置的端口 3390 在重启计算机后生效"},
         {"only another service of its process listens",
          [](FakeWorld& w) {
              w.serviceProcesses[L"TermService"] = 1088;

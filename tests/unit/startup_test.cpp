@@ -83,7 +83,8 @@ TEST_F(StartupTest, MissingScriptShellObjectStillOpensTheWindowAndSaysWhy) {
     EXPECT_EQ(view.currentPort, L"");
     EXPECT_FALSE(view.currentPortEnabled);
     EXPECT_EQ(view.newPort, L"10010");
-    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：" + expected::ShellNotRegistered(L"800401F3") + L"\r\n");
+    EXPECT_EQ(view.log, kDefaultLine + L"无法读取当前远程端口：无法创建 WScript.Shell 组件（用于读写注册表），" +
+                            expected::ShellNotRegistered(L"800401F3") + L"\r\n");
 
     view.log.clear();
     world.shellCreationCode = 0x80070005u;

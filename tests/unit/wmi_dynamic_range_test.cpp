@@ -93,7 +93,7 @@ class DynamicRangeLogTest : public ChangeTest {};
 // the default range is assumed, warning for a port in it and not for one below it.
 TEST_F(DynamicRangeLogTest, ARangeNotToldIsSaidAndTheDefaultAssumed) {
     const std::wstring line =
-        L"未能读取 Windows 的动态端口范围：类无效（错误代码 0x80041010），按默认范围 "
+        L"未能读取动态端口范围：类无效（错误代码 0x80041010），按默认的 "
         L"49152-65535 检查\r\n";
     const struct {
         std::wstring port;
@@ -104,7 +104,7 @@ TEST_F(DynamicRangeLogTest, ARangeNotToldIsSaidAndTheDefaultAssumed) {
         {L"49152", std::nullopt, kStartLog + L"修改已取消：端口 49152 在动态端口范围（49152-65535）内\r\n"},
         {L"10010", std::nullopt, kStartLog + line + SuccessLines(L"10010")},
         {L"10010", DynamicPortRange{10000, 0},
-         kStartLog + L"未能读取 Windows 的动态端口范围：Windows 没有给出范围，按默认范围 49152-65535 检查\r\n" +
+         kStartLog + L"未能读取动态端口范围：Windows 没有给出范围，按默认的 49152-65535 检查\r\n" +
              SuccessLines(L"10010")},
         {L"10010", DynamicPortRange{49152, 16384}, kStartLog + SuccessLines(L"10010")},
     };

@@ -131,7 +131,7 @@ TEST(MainWindowStartUp, APendingChangeIsSaidOnceTheWindowShows) {
         world.ListenAsRemoteDesktop(3389);
     });
     EXPECT_EQ(TextOf(program.Control(kIdRizhi)),
-              expected::kStartLog + L"远程桌面现在仍在端口 3389 上监听，已设置的端口 3390 在重启计算机后生效\r\n");
+              expected::kStartLog + L"远程桌面现在仍在端口 3389 上侦听，已设置的端口 3390 在重启计算机后生效\r\n");
 }
 
 TEST_F(MainWindowTest, IconAndAMenuWithOneItemThatActsAtOnce) {
