@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/number_text.h"
+
 namespace korvane {
 
 namespace {
@@ -15,13 +17,9 @@ bool IsBlank(char c) {
 bool ReadNumber(const std::vector<char>& text, std::size_t from, std::size_t to, uint32_t& number) {
     while (from < to && IsBlank(text[from])) ++from;
     while (to > from && IsBlank(text[to - 1])) --to;
-    if (from == to || to - from > 6) return false;
-    number = 0;
-    for (std::size_t i = from; i < to; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        number = number * 10 + static_cast<uint32_t>(text[i] - '0');
-    }
-    return true;
+    const std::optional<uint32_t> read = DecimalValue(std::string_view(text.data() + from, to - from), UINT32_MAX, 6);
+    if (read) number = *read;
+    return read.has_value();
 }
 
 }  // namespace

@@ -2,6 +2,30 @@
 
 namespace korvane {
 
+namespace {
+
+template <typename Char>
+std::optional<uint32_t> Decimal(std::basic_string_view<Char> text, uint32_t highest, std::size_t maxDigits) {
+    if (text.empty() || text.size() > maxDigits) return std::nullopt;
+    uint64_t value = 0;
+    for (Char c : text) {
+        if (c < Char('0') || c > Char('9')) return std::nullopt;
+        value = value * 10 + static_cast<uint64_t>(c - Char('0'));
+        if (value > highest) return std::nullopt;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+std::optional<uint32_t> DecimalValue(std::wstring_view text, uint32_t highest, std::size_t maxDigits) {
+    return Decimal(text, highest, maxDigits);
+}
+
+std::optional<uint32_t> DecimalValue(std::string_view text, uint32_t highest, std::size_t maxDigits) {
+    return Decimal(text, highest, maxDigits);
+}
+
 std::wstring DecimalText(int64_t value) {
     // Worked on the magnitude as unsigned, so that the most negative number has one too.
     uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);

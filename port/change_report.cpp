@@ -34,18 +34,18 @@ ChangeReport ReportOf(const std::wstring& port, const std::vector<Finding>& find
     const std::vector<Finding> merged = MergeRelated(findings);
     ChangeReport report;
     report.prompt = Say(words::kReportHeading, {{L"port", port}}) + L"\r\n";
-    std::wstring briefs;
+    std::vector<std::wstring> briefs;
     for (std::size_t i = 0; i < merged.size(); ++i) {
         report.prompt +=
             L"\r\n" + Say(words::kReportItem, {{L"number", DecimalText(i + 1)}, {L"text", TextOf(merged[i])}});
-        briefs += (i ? Say(words::kCancelledSeparator) : L"") + BriefOf(merged[i]);
+        briefs.push_back(BriefOf(merged[i]));
     }
     if (!unchecked.empty()) {
         report.prompt += L"\r\n\r\n" + Say(words::kReportUnchecked);
         for (const std::wstring& line : unchecked) report.prompt += L"\r\n" + line;
     }
     report.prompt += L"\r\n\r\n" + Say(words::kReportQuestion);
-    report.cancelledLine = Say(words::kCancelled, {{L"findings", briefs}});
+    report.cancelledLine = Say(words::kCancelled, {{L"findings", Joined(briefs, words::kCancelledSeparator)}});
     return report;
 }
 

@@ -22,19 +22,10 @@ constexpr wchar_t kRestartArguments[] = L"-r -t 1";
 // (1190 a shutdown already scheduled, 1115 one in progress, 5 no privilege).
 constexpr uint32_t kRestartWaitMs = 5000;
 
-std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& separator) {
-    std::wstring joined;
-    for (const std::wstring& line : lines) {
-        if (!joined.empty()) joined += separator;
-        joined += line;
-    }
-    return joined;
-}
-
 // Tells the administrator which step failed and why, and in what state the machine is left.
 void ReportFailedChange(Platform& platform, MainView& view, const ChangeOutcome& outcome, std::wstring reason = {}) {
     if (reason.empty()) reason = DescribeFailure(outcome.status);
-    const std::wstring settings = Join(outcome.notRestored, L"\r\n");
+    const std::wstring settings = Joined(outcome.notRestored, L"\r\n");
     const Values values = {{L"step", outcome.failedStep}, {L"reason", reason}, {L"settings", settings}};
     const wchar_t* prompt = !outcome.notRestored.empty() ? words::kFailedNotRestored
                             : outcome.changedAnything    ? words::kFailedRestored
@@ -42,7 +33,7 @@ void ReportFailedChange(Platform& platform, MainView& view, const ChangeOutcome&
     AppendLogLine(view, Say(words::kFailedLine, values));
     if (!outcome.notRestored.empty()) {
         AppendLogLine(view, Say(words::kNotRestoredLine,
-                                {{L"settings", Join(outcome.notRestored, Say(words::kNotRestoredSeparator))}}));
+                                {{L"settings", Joined(outcome.notRestored, words::kNotRestoredSeparator)}}));
     }
     platform.ShowMessage(Say(prompt, values), kMessageCritical, Say(words::kErrorTitle));
 }

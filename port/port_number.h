@@ -11,10 +11,6 @@ namespace korvane {
 // A non-empty run of ASCII digits 0-9, nothing else (no spaces, signs, points or full-width digits).
 bool IsPlainDigits(const std::wstring& text);
 
-// The value of a plain run of digits when it is at most `highest`, however many leading zeros it has; none
-// for anything else, a larger value included.
-std::optional<uint32_t> DecimalValue(const std::wstring& text, uint32_t highest);
-
 // What the new-port field holds: a port (1 to 65535, typed as plain digits, leading zeros allowed), a number
 // above the highest port, or no port at all (empty, zero, or anything but digits).
 struct NewPort {

@@ -183,15 +183,12 @@ std::wstring NamedWithAddresses(Platform& platform, const FirewallRule& rule) {
 
 // "“甲”、“乙”": rules as Windows shows their names, each once.
 std::wstring Names(Platform& platform, const std::vector<FirewallRule>& rules) {
-    std::vector<std::wstring> seen;
-    std::wstring names;
+    std::vector<std::wstring> names;
     for (const FirewallRule& rule : rules) {
         const std::wstring name = Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(rule.name)}});
-        if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
-        seen.push_back(name);
-        names += (names.empty() ? L"" : Say(words::kListSeparator)) + name;
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
-    return names;
+    return Joined(names, words::kListSeparator);
 }
 
 // Where Group Policy lets no rule of the machine's own count on a current network (its "应用本地防火墙规则" set to
@@ -221,11 +218,10 @@ void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, c
                      uint16_t configuredPort, int currentProfiles, const RemoteDesktopListener& listener,
                      ReachabilityFindings& findings) {
     const auto newlyBlocking = [&](int protocol) {
-        std::vector<FirewallRule> rules = BlockingRules(all, protocol, port.port, currentProfiles, listener);
-        rules.erase(
-            std::remove_if(rules.begin(), rules.end(),
-                           [&](const FirewallRule& rule) { return PortListCovers(rule.localPorts, configuredPort); }),
-            rules.end());
+        std::vector<FirewallRule> rules;
+        for (FirewallRule& rule : BlockingRules(all, protocol, port.port, currentProfiles, listener)) {
+            if (!PortListCovers(rule.localPorts, configuredPort)) rules.push_back(std::move(rule));
+        }
         return rules;
     };
     for (const FirewallRule& rule : newlyBlocking(kUdp)) {
@@ -235,13 +231,10 @@ void CheckBlockRules(Platform& platform, const std::vector<FirewallRule>& all, c
     }
     const std::vector<FirewallRule> tcp = newlyBlocking(kTcp);
     if (tcp.empty()) return;
-    std::wstring names;
-    for (const FirewallRule& rule : tcp) {
-        if (!names.empty()) names += Say(words::kListSeparator);
-        names += NamedWithAddresses(platform, rule);
-    }
+    std::vector<std::wstring> names;
+    for (const FirewallRule& rule : tcp) names.push_back(NamedWithAddresses(platform, rule));
     Add(findings, tcp.size() == 1 ? &found::kBlockRule : &found::kBlockRules,
-        {{L"rules", names},
+        {{L"rules", Joined(names, words::kListSeparator)},
          {L"port", port.text},
          {L"first", Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(tcp.front().name)}})},
          {L"count", DecimalText(tcp.size())}});
@@ -315,13 +308,12 @@ void CheckOverridingRules(Platform& platform, const StoredRules& local, const Gr
 void ReportNotCarried(Platform& platform, const std::vector<FirewallRule>& rules, const Checked& port,
                       ReachabilityFindings& findings) {
     if (rules.empty()) return;
-    std::wstring names;
+    std::vector<std::wstring> names;
     for (const FirewallRule& rule : rules) {
         const wchar_t* reason = HasUnnamedInterface(rule) ? words::kUnnamedInterface : words::kUserConditions;
-        if (!names.empty()) names += Say(words::kListSeparator);
-        names += Say(words::kRuleNotCarried, {{L"rule", platform.DisplayText(rule.name)}, {L"reason", Say(reason)}});
+        names.push_back(Say(words::kRuleNotCarried, {{L"rule", platform.DisplayText(rule.name)}, {L"reason", reason}}));
     }
-    Add(findings, &found::kRulesNotCarried, {{L"port", port.text}, {L"rules", names}});
+    Add(findings, &found::kRulesNotCarried, {{L"port", port.text}, {L"rules", Joined(names, words::kListSeparator)}});
 }
 
 // Windows 7's firewall objects do not tell whether a rule allows only secure connections, nor can they make such
@@ -344,10 +336,8 @@ void CheckSecurityRequirements(Platform& platform, const StoredRules& local, con
 // A rule whose string cannot be read may be the one that admits or blocks: said before anything is written.
 void ReportUnreadable(const StoredRules& stored, const wchar_t* store, ReachabilityFindings& findings) {
     if (stored.unreadable.empty()) return;
-    std::wstring names;
-    for (const std::wstring& name : stored.unreadable)
-        names += (names.empty() ? L"" : Say(words::kListSeparator)) + name;
-    Add(findings, &found::kRuleStringsUnreadable, {{L"store", Say(store)}, {L"rules", names}});
+    Add(findings, &found::kRuleStringsUnreadable,
+        {{L"store", store}, {L"rules", Joined(stored.unreadable, words::kListSeparator)}});
 }
 
 // The machine's own rules, one by one: one that cannot be read is named among the checks not made, the rest count.

@@ -1,6 +1,6 @@
 #include "port/rule_matching.h"
 
-#include "port/port_number.h"
+#include "platform/number_text.h"
 #include "port/remote_desktop_listener.h"
 
 namespace korvane {
@@ -15,8 +15,7 @@ std::wstring Trimmed(const std::wstring& text) {
 
 // A port number as the firewall writes it: plain digits, 0 to 65535, at most five of them.
 std::optional<uint32_t> ListedPort(const std::wstring& text) {
-    if (text.size() > 5) return std::nullopt;
-    return DecimalValue(text, kHighestPort);
+    return DecimalValue(text, kHighestPort, 5);
 }
 
 bool IsSvchost(const std::wstring& program, const std::wstring& systemDirectory) {

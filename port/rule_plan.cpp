@@ -19,19 +19,23 @@ auto ScopeFields(Rule& r) {
                     r.remoteMachineAuthorizedList, r.secureFlags, r.applicationName, r.serviceName);
 }
 
-bool IsBlank(const std::wstring& text) {
-    return text.find_first_not_of(L" \t") == std::wstring::npos;
+// `from`'s scope in `rule`, a text it leaves empty written out as the "any" it means to the firewall.
+void CopyScope(const FirewallRule& from, FirewallRule& rule) {
+    ScopeFields(rule) = ScopeFields(from);
+    for (std::wstring* any : {&rule.localAddresses, &rule.remoteAddresses, &rule.remotePorts}) {
+        if (any->find_first_not_of(L" \t") == std::wstring::npos) *any = L"*";
+    }
+    if (rule.interfaceTypes.empty()) rule.interfaceTypes = L"All";
 }
 
-// A rule holding only the scope of `admitting`; a text the rule leaves empty means "any" to the firewall and is
-// written out as such. A rule for any program gets the listener's own program and service.
+void AddOnce(std::vector<FirewallRule>& rules, const FirewallRule& rule) {
+    if (std::find(rules.begin(), rules.end(), rule) == rules.end()) rules.push_back(rule);
+}
+
+// A rule holding only the scope of `admitting`. A rule for any program gets the listener's own program and service.
 FirewallRule ScopeOf(const FirewallRule& admitting, const ListenerProgram& listenerProgram) {
     FirewallRule scope;
-    ScopeFields(scope) = ScopeFields(admitting);
-    for (std::wstring* any : {&scope.localAddresses, &scope.remoteAddresses, &scope.remotePorts}) {
-        if (IsBlank(*any)) *any = L"*";
-    }
-    if (scope.interfaceTypes.empty()) scope.interfaceTypes = L"All";
+    CopyScope(admitting, scope);
     if (scope.applicationName.empty()) {
         scope.applicationName = listenerProgram.applicationName;
         scope.serviceName = listenerProgram.serviceName;
@@ -48,9 +52,7 @@ std::vector<FirewallRule> ListenerScopes(const std::vector<FirewallRule>& rules,
     for (const FirewallRule& rule : rules) {
         if (!Concerns(rule, kActionAllow, protocol, port, listener)) continue;
         if (HasUnnamedInterface(rule)) {
-            const bool known =
-                std::any_of(notCopied.begin(), notCopied.end(), [&](const FirewallRule& seen) { return seen == rule; });
-            if (!known) notCopied.push_back(rule);
+            AddOnce(notCopied, rule);
             continue;
         }
         const FirewallRule scope = ScopeOf(rule, program);
@@ -61,20 +63,21 @@ std::vector<FirewallRule> ListenerScopes(const std::vector<FirewallRule>& rules,
     return scopes;
 }
 
-// The rule's name from `named`, or when `taken` already holds it, from `numbered` with the first free number from 2
-// on: a second rule of the same name would replace the first.
-template <typename Taken>
+// The rule's name from `named`, or when one of `taken` already has it, from `numbered` with the first free number
+// from 2 on: a second rule of the same name would replace the first. The name is taken from then on.
 std::wstring UniqueName(const wchar_t* named, const wchar_t* numbered, const std::wstring& port,
-                        const std::wstring& label, Taken taken) {
+                        const std::wstring& label, std::vector<std::wstring>& taken) {
     std::wstring name = Say(named, {{L"port", port}, {L"label", label}});
-    for (int number = 2; taken(name); ++number)
+    for (int number = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++number)
         name = Say(numbered, {{L"port", port}, {L"label", label}, {L"number", DecimalText(number)}});
+    taken.push_back(name);
     return name;
 }
 
 void AddRules(const std::wstring& port, int protocol, const std::vector<FirewallRule>& scopes,
               std::vector<FirewallRule>& rules) {
     const std::size_t first = rules.size();
+    std::vector<std::wstring> names;
     for (const FirewallRule& scope : scopes) {
         // Several scopes: each rule is named after the profiles it covers, its addresses too when two scopes
         // share the profiles, its program when they share those as well, and a number when that is not
@@ -92,12 +95,7 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Firewall
             if (sameAddresses) label += L", " + scope.applicationName;
         }
         FirewallRule rule = scope;
-        rule.name = UniqueName(words::kRuleName, words::kRuleNameNumbered, port, label, [&](const std::wstring& name) {
-            for (std::size_t i = first; i < rules.size(); ++i) {
-                if (rules[i].name == name) return true;
-            }
-            return false;
-        });
+        rule.name = UniqueName(words::kRuleName, words::kRuleNameNumbered, port, label, names);
         rule.description = Say(words::kRuleDescription);
         rule.grouping = kOwnRuleGroup;
         rule.protocol = protocol;
@@ -134,49 +132,29 @@ CarriedBlocks CarriedBlockRules(uint16_t port, uint16_t currentPort, const std::
                                 const RemoteDesktopListener& listener) {
     const std::wstring portText = DecimalText(port);
     CarriedBlocks blocks;
-    std::vector<CarriedBlock>& carried = blocks.carried;
+    std::vector<std::wstring> names;
     for (int protocol : {kTcp, kUdp}) {
         for (const FirewallRule& source : BlockingRules(firewallRules, protocol, currentPort, 0, listener)) {
             if (PortListCovers(source.localPorts, port)) continue;  // it blocks the new port already
             // Windows 7's firewall objects set no condition on users (INetFwRule3 is Windows 8's).
             if (HasUnnamedInterface(source) || (ListensInKernel(listener.version) && HasUserConditions(source))) {
-                const bool known = std::any_of(blocks.notCarried.begin(), blocks.notCarried.end(),
-                                               [&](const FirewallRule& seen) { return seen == source; });
-                if (!known) blocks.notCarried.push_back(source);
+                AddOnce(blocks.notCarried, source);
                 continue;
             }
+            // Its scope and its local user owner; edge traversal means nothing to a block rule.
             FirewallRule rule;
+            CopyScope(source, rule);
+            rule.edgeTraversalOptions = 0;
+            rule.localUserOwner = source.localUserOwner;
             rule.action = kActionBlock;
             rule.protocol = protocol;
             rule.localPorts = portText;
-            rule.remotePorts = source.remotePorts;
-            rule.localAddresses = source.localAddresses;
-            rule.remoteAddresses = source.remoteAddresses;
-            rule.profiles = source.profiles;
-            rule.applicationName = source.applicationName;
-            rule.serviceName = source.serviceName;
-            rule.interfaceTypes = source.interfaceTypes.empty() ? L"All" : source.interfaceTypes;
-            rule.interfaces = source.interfaces;
-            rule.localUserAuthorizedList = source.localUserAuthorizedList;
-            rule.remoteUserAuthorizedList = source.remoteUserAuthorizedList;
-            rule.remoteMachineAuthorizedList = source.remoteMachineAuthorizedList;
-            rule.localUserOwner = source.localUserOwner;
-            rule.secureFlags = source.secureFlags;
-            for (std::wstring* any : {&rule.localAddresses, &rule.remoteAddresses, &rule.remotePorts}) {
-                if (IsBlank(*any)) *any = L"*";
-            }
             rule.grouping = kOwnRuleGroup;
             rule.description =
                 Say(words::kBlockRuleDescription, {{L"current", DecimalText(currentPort)}, {L"rule", source.name}});
             const std::wstring label = (protocol == kTcp ? L"TCP, " : L"UDP, ") + source.name;
-            rule.name = UniqueName(words::kBlockRuleName, words::kBlockRuleNameNumbered, portText, label,
-                                   [&](const std::wstring& name) {
-                                       for (const CarriedBlock& made : carried) {
-                                           if (made.rule.name == name) return true;
-                                       }
-                                       return false;
-                                   });
-            carried.push_back({source, rule});
+            rule.name = UniqueName(words::kBlockRuleName, words::kBlockRuleNameNumbered, portText, label, names);
+            blocks.carried.push_back({source, rule});
         }
     }
     return blocks;

@@ -50,18 +50,22 @@ std::wstring Say(const wchar_t* sentence, const Values& values) {
     return Fill(sentence, views.data(), views.size());
 }
 
+std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator) {
+    std::wstring joined;
+    for (std::size_t i = 0; i < items.size(); ++i) (i ? joined += separator : joined) += items[i];
+    return joined;
+}
+
 std::wstring ProfileNames(int profiles, bool asNetworks) {
-    std::wstring names;
+    std::vector<std::wstring> names;
     const struct {
         int bit;
         const wchar_t* name;
     } kProfiles[] = {{1, words::kDomainProfile}, {2, words::kPrivateProfile}, {4, words::kPublicProfile}};
     for (const auto& profile : kProfiles) {
-        if (!(profiles & profile.bit)) continue;
-        if (!names.empty()) names += Say(words::kListSeparator);
-        names += Say(profile.name) + (asNetworks ? Say(words::kNetwork) : L"");
+        if (profiles & profile.bit) names.push_back(Say(profile.name) + (asNetworks ? Say(words::kNetwork) : L""));
     }
-    return names;
+    return Joined(names, words::kListSeparator);
 }
 
 std::wstring HomeEditionName(const std::wstring& editionId) {

@@ -28,6 +28,9 @@ struct ValueView {
 std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> values = {});
 std::wstring Say(const wchar_t* sentence, const Values& values);
 
+// The items one after another, `separator` between each two.
+std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator);
+
 // The sentences other than the findings' (below): log lines, messages, steps and the pieces of a list.
 namespace words {
 

@@ -34,9 +34,10 @@ std::optional<uint32_t> RunStartup(Platform& platform, MainView& view) {
 std::optional<std::wstring> PendingPortLine(Platform& platform, uint32_t configuredPort) {
     const std::vector<uint16_t> listening = RemoteDesktopListenerPorts(platform);
     if (IsCurrentRemoteDesktopPort(listening, configuredPort, configuredPort)) return std::nullopt;
-    std::wstring ports;
-    for (uint16_t port : listening) ports += (ports.empty() ? L"" : Say(words::kListSeparator)) + DecimalText(port);
-    return Say(words::kPendingPort, {{L"ports", ports}, {L"port", DecimalText(configuredPort)}});
+    std::vector<std::wstring> ports;
+    for (uint16_t port : listening) ports.push_back(DecimalText(port));
+    return Say(words::kPendingPort,
+               {{L"ports", Joined(ports, words::kListSeparator)}, {L"port", DecimalText(configuredPort)}});
 }
 
 void ReportPendingPort(Platform& platform, MainView& view, std::optional<uint32_t> configuredPort) {
