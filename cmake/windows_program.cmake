@@ -66,13 +66,13 @@ if(MINGW)
   # objects: the calls to __stack_chk_fail are made only after the optimisation, which would otherwise drop it as
   # unused; and a guarded function inlined into KorvaneStartup would make it check, on its way out, a canary set
   # after it came in (the program ended at start-up as if its stack were smashed). The static libraries are indexed
-  # with GCC's ar and ranlib (cmake/mingw-w64-x86_64.cmake); the tests under Wine that link them are optimised at
-  # link time too.
+  # with GCC's ar and ranlib (cmake/mingw-w64-x86_64.cmake).
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     foreach(target korvane korvane_core korvane_platform_win32 korvane_ui_win32)
       target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-flto -fno-declone-ctor-dtor>)
     endforeach()
-    target_link_options(korvane PRIVATE $<$<CONFIG:Release>:-flto -flto-partition=one -Os>)
+    # The program's libraries carry how they are linked, to the program and to the tests that link them.
+    target_link_options(korvane_core INTERFACE $<$<CONFIG:Release>:-flto -flto-partition=one -Os>)
     set_source_files_properties(platform/win32/stack_guard.cpp ui/app_main_win32.cpp PROPERTIES
                                 COMPILE_OPTIONS -fno-lto)
   endif()
