@@ -10,7 +10,6 @@ add_library(korvane_platform_win32 STATIC
   platform/win32/dispatch.cpp
   platform/win32/dll_search.cpp
   platform/win32/dynamic_range_win32.cpp
-  platform/win32/error_text.cpp
   platform/win32/firewall_win32.cpp
   platform/win32/netsh_win32.cpp
   platform/win32/platform_win32.cpp

@@ -1,5 +1,5 @@
-#include "platform/win32/netsh_win32.h"
-
+// The dynamic port range for TCP as netsh tells it, on Windows 7 and Server 2008 R2, whose WMI has no
+// MSFT_NetTCPSetting.
 #include <string>
 #include <utility>
 #include <vector>
@@ -7,6 +7,7 @@
 #include "platform/netsh_dynamic_range.h"
 #include "platform/number_text.h"
 #include "platform/win32/dispatch.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/responsive_wait.h"
 
 namespace korvane {
@@ -140,9 +141,12 @@ Status RunNetsh(uint32_t waitMs, HWND owner, std::vector<char>& output) {
 
 }  // namespace
 
-Status TcpDynamicPortRangeFromNetsh(uint32_t waitMs, HWND owner, DynamicPortRange& range) {
+// Runs System32's netsh.exe ("interface ipv4 show dynamicport tcp") without a window and reads what it prints,
+// waiting at most `waitMs` with the window kept painting and the owner disabled; a netsh still running then is
+// ended. A failure where netsh cannot be started, fails, prints no range or does not end in time.
+Status Win32Platform::DynamicRangeFromNetsh(uint32_t waitMs, DynamicPortRange& range) {
     std::vector<char> output;
-    const Status status = RunNetsh(waitMs, owner, output);
+    const Status status = RunNetsh(waitMs, owner_, output);
     if (!status) return status;
     if (!ParseNetshDynamicRange(output, range))
         return Status::Failure(static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_INVALID_DATA)),

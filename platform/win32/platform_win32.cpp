@@ -3,65 +3,11 @@
 #include <vector>
 
 #include "platform/win32/dispatch.h"
-#include "platform/win32/dynamic_range_win32.h"
-#include "platform/win32/error_text.h"
-#include "platform/win32/firewall_win32.h"
-#include "platform/win32/netsh_win32.h"
-#include "platform/win32/port_use_win32.h"
 #include "platform/win32/responsive_wait.h"
 #include "platform/win32/scoped.h"
-#include "platform/win32/script_shell_win32.h"
-#include "platform/win32/system_info_win32.h"
 #include "platform/win32/system_library.h"
 
 namespace korvane {
-
-std::unique_ptr<ScriptShell> Win32Platform::CreateScriptShell(Status& status) {
-    return CreateWshShell(status);
-}
-
-std::unique_ptr<FirewallPolicy> Win32Platform::CreateFirewallPolicy(Status& status) {
-    return CreateWindowsFirewallPolicy(status);
-}
-
-Status Win32Platform::TryExclusiveBind(uint16_t port, PortBind& result) {
-    return TryExclusiveBindWindows(port, result);
-}
-
-Status Win32Platform::ListTcpListeners(std::vector<TcpListener>& listeners) {
-    return ListTcpListenersWindows(listeners);
-}
-
-Status Win32Platform::ServiceProcess(const std::wstring& service, uint32_t& processId) {
-    return ServiceProcessWindows(service, processId);
-}
-
-Status Win32Platform::ServiceStartType(const std::wstring& service, uint32_t& startType) {
-    return ServiceStartTypeWindows(service, startType);
-}
-
-std::wstring Win32Platform::ProcessImageName(uint32_t processId) {
-    return ProcessImageNameWindows(processId);
-}
-
-WindowsVersion Win32Platform::Version() {
-    return WindowsVersionNow();
-}
-
-Status Win32Platform::TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) {
-    // WMI tells the range from Windows 8 and Server 2012 (6.2) on; netsh before.
-    const WindowsVersion version = WindowsVersionNow();
-    if (version.major == 6 && version.minor <= 1) return TcpDynamicPortRangeFromNetsh(waitMilliseconds, owner_, range);
-    return TcpDynamicPortRangeWindows(waitMilliseconds, owner_, range);
-}
-
-std::wstring Win32Platform::ChassisAssetTag() {
-    return ChassisAssetTagWindows();
-}
-
-std::vector<uint8_t> Win32Platform::SystemUuid() {
-    return SystemUuidWindows();
-}
 
 int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {
     return MessageBoxW(owner_, prompt.c_str(), title.c_str(), static_cast<UINT>(style) | MB_APPLMODAL);
@@ -102,10 +48,6 @@ std::wstring Win32Platform::SystemDirectory() {
     if (length == 0 || length >= MAX_PATH) return std::wstring();
     return std::wstring(buffer, length);
 }
-
-}  // namespace korvane
-
-namespace korvane {
 
 std::wstring Win32Platform::DisplayText(const std::wstring& text) {
     if (text.empty() || text[0] != L'@') return text;

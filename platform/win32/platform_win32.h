@@ -31,6 +31,9 @@ public:
     std::vector<uint8_t> SystemUuid() override;
 
 private:
+    // The range as netsh tells it, on Windows 7 and Server 2008 R2, whose WMI has no MSFT_NetTCPSetting.
+    Status DynamicRangeFromNetsh(uint32_t waitMs, DynamicPortRange& range);
+
     HWND owner_ = nullptr;
 };
 
