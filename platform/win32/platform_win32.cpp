@@ -1,10 +1,7 @@
 #include "platform/win32/platform_win32.h"
 
-#include <vector>
-
 #include "platform/win32/dispatch.h"
 #include "platform/win32/responsive_wait.h"
-#include "platform/win32/scoped.h"
 #include "platform/win32/system_library.h"
 
 namespace korvane {
@@ -13,28 +10,34 @@ int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std:
     return MessageBoxW(owner_, prompt.c_str(), title.c_str(), static_cast<UINT>(style) | MB_APPLMODAL);
 }
 
+Status Win32Platform::Launch(const std::wstring& program, const std::wstring& arguments, STARTUPINFOW& startup,
+                             DWORD flags, KernelHandle& process) {
+    // The program is named by its full path, so no search through the current or the program's folder
+    // happens; CreateProcessW needs a writable command line.
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    const BOOL inherit = (flags & EXTENDED_STARTUPINFO_PRESENT) != 0;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr,
+                        &startup, &started))
+        return LastErrorStatus();
+    CloseHandle(started.hThread);
+    process.Reset(started.hProcess);
+    return Status::Ok();
+}
+
 Status Win32Platform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
                                    uint32_t waitMilliseconds, ProgramExit& exit) {
     exit = {};
-    // The program is named by its full path, so no search through the current or the program's folder
-    // happens; CreateProcessW needs a writable command line.
-    std::wstring line = L"\"" + program + L"\" " + arguments;
-    std::vector<wchar_t> commandLine(line.begin(), line.end());
-    commandLine.push_back(L'\0');
-
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(windowStyle);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return LastErrorStatus();
-    }
-    const KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    KernelHandle process;
+    const Status status = Launch(program, arguments, startup, 0, process);
+    if (!status) return status;
     DWORD code = 0;
-    if (WaitKeepingWindowsPainted(owner_, process.hProcess, waitMilliseconds) &&
-        GetExitCodeProcess(process.hProcess, &code)) {
+    if (WaitKeepingWindowsPainted(owner_, process.Get(), waitMilliseconds) &&
+        GetExitCodeProcess(process.Get(), &code)) {
         exit.ended = true;
         exit.code = code;
         if (code != 0) exit.codeText = SystemErrorText(static_cast<HRESULT>(code));

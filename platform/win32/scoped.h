@@ -27,6 +27,11 @@ public:
     }
     Handle Get() const { return handle_; }
     explicit operator bool() const { return handle_ != Traits::None(); }
+    // For functions that hand out a new handle.
+    Handle* Put() {
+        Reset();
+        return &handle_;
+    }
     Handle Release() { return std::exchange(handle_, Traits::None()); }
 
 private:
