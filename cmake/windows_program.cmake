@@ -64,9 +64,11 @@ if(MINGW)
   # (-fno-declone-ctor-dtor). The stack protector's runtime and the entry point that sets its canary stay ordinary
   # objects: the calls to __stack_chk_fail are made only after the optimisation, which would otherwise drop it as
   # unused; and a guarded function inlined into KorvaneStartup would make it check, on its way out, a canary set
-  # after it came in (the program ended at start-up as if its stack were smashed). The static libraries are indexed
-  # with GCC's ar and ranlib (cmake/mingw-w64-x86_64.cmake).
+  # after it came in (the program ended at start-up as if its stack were smashed). The static libraries are made
+  # with GCC's ar and ranlib, which index the optimisation's objects too.
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    set(CMAKE_AR "${CMAKE_CXX_COMPILER_AR}")
+    set(CMAKE_RANLIB "${CMAKE_CXX_COMPILER_RANLIB}")
     foreach(target korvane korvane_core korvane_platform_win32 korvane_ui_win32)
       target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-flto -fno-declone-ctor-dtor>)
     endforeach()
