@@ -74,6 +74,15 @@ constexpr int kAllProfiles = 0x7FFFFFFF;
 // every property Windows keeps for it. The values given here are those of the program's own rules:
 // inbound, allow, enabled, for the Remote Desktop service only, and none of the optional settings.
 struct FirewallRule {
+    // Defined once, in firewall_rule.cpp: defined by the compiler here, each file that makes, copies or destroys
+    // a rule carried its own code for every member.
+    FirewallRule();
+    FirewallRule(const FirewallRule&);
+    FirewallRule(FirewallRule&&) noexcept;
+    FirewallRule& operator=(const FirewallRule&);
+    FirewallRule& operator=(FirewallRule&&) noexcept;
+    ~FirewallRule();
+
     std::wstring name;
     std::wstring description;
     std::wstring grouping;

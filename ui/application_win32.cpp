@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/win32/error_text.h"
+#include "platform/win32/dispatch.h"
 
 namespace korvane {
 

@@ -1,4 +1,5 @@
-// Late-bound calls on an automation object, the one way the program calls IDispatch::Invoke.
+// Late-bound calls on an automation object, the one way the program calls IDispatch::Invoke, and the failures
+// of calls to Windows, each with the system's own text.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +17,10 @@ namespace korvane {
 // carries the real error code (the scode of an automation exception) and its text.
 Status InvokeMethod(IDispatch* object, const wchar_t* name, std::initializer_list<const VARIANT*> arguments,
                     VARIANT* result = nullptr);
+
+// The system's own text for an HRESULT or Win32 error code, without the trailing line break;
+// empty when the system has none.
+std::wstring SystemErrorText(HRESULT code);
 
 // Builds a failure from an HRESULT, with the system's text (or `fallback` when the system has none).
 Status FailureFromHresult(HRESULT code, const std::wstring& fallback = std::wstring());

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/responsive_wait.h"
 #include "platform/win32/scoped.h"
 #include "platform/wmi_dynamic_range.h"
@@ -151,8 +152,11 @@ Status DynamicRangeOnItsOwnThread(uint32_t waitMs, HWND owner, DynamicRangeQuery
     return status;
 }
 
-Status TcpDynamicPortRangeWindows(uint32_t waitMs, HWND owner, DynamicPortRange& range) {
-    return DynamicRangeOnItsOwnThread(waitMs, owner, &QueryWmi, range);
+Status Win32Platform::TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) {
+    // WMI tells the range from Windows 8 and Server 2012 (6.2) on; netsh before.
+    const WindowsVersion version = Version();
+    if (version.major == 6 && version.minor <= 1) return DynamicRangeFromNetsh(waitMilliseconds, range);
+    return DynamicRangeOnItsOwnThread(waitMilliseconds, owner_, &QueryWmi, range);
 }
 
 }  // namespace korvane

@@ -12,15 +12,12 @@
 
 namespace korvane {
 
-// Asks WMI, waiting at most `waitMs` with the window kept painting and `owner` disabled; a failure where WMI
-// does not tell (older Windows, a broken WMI) or does not answer in time.
-Status TcpDynamicPortRangeWindows(uint32_t waitMs, HWND owner, DynamicPortRange& range);
-
 // What a query does, given the moment (GetTickCount64) by which its answer is no longer wanted.
 using DynamicRangeQuery = std::function<Status(uint64_t deadline, DynamicPortRange& range)>;
 
-// Runs `query` on a thread of its own (in the multithreaded COM apartment) and waits for it as above. A query
-// that is still running when the wait ends finishes on its own later, on state it shares with no one.
+// Runs `query` on a thread of its own (in the multithreaded COM apartment) and waits at most `waitMs` for its
+// answer, with the window kept painting and `owner` disabled; a failure where it does not answer in time. A
+// query that is still running when the wait ends finishes on its own later, on state it shares with no one.
 Status DynamicRangeOnItsOwnThread(uint32_t waitMs, HWND owner, DynamicRangeQuery query, DynamicPortRange& range);
 
 }  // namespace korvane

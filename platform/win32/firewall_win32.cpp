@@ -1,5 +1,3 @@
-#include "platform/win32/firewall_win32.h"
-
 #include <windows.h>
 #include <objbase.h>
 // mingw-w64's libuuid lacks the firewall's class and interface ids: this defines them (as selectany) here.
@@ -10,6 +8,7 @@
 
 #include "platform/firewall_rule_writes.h"
 #include "platform/win32/dispatch.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
 
 namespace korvane {
@@ -365,7 +364,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<FirewallPolicy> CreateWindowsFirewallPolicy(Status& status) {
+// The Windows Firewall's policy object ("HNetCfg.FwPolicy2") for one run; its rules are reached through the
+// firewall's own rule list, which every Windows since Vista reads.
+std::unique_ptr<FirewallPolicy> Win32Platform::CreateFirewallPolicy(Status& status) {
     ComPtr<INetFwPolicy2> policy;
     status = StatusFromHresult(
         CoCreateInstance(CLSID_NetFwPolicy2, nullptr, CLSCTX_INPROC_SERVER, IID_INetFwPolicy2, policy.PutVoid()));

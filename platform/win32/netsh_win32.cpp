@@ -1,12 +1,12 @@
-#include "platform/win32/netsh_win32.h"
-
+// The dynamic port range for TCP as netsh tells it, on Windows 7 and Server 2008 R2, whose WMI has no
+// MSFT_NetTCPSetting.
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/netsh_dynamic_range.h"
 #include "platform/number_text.h"
 #include "platform/win32/dispatch.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/responsive_wait.h"
 
 namespace korvane {
@@ -17,32 +17,6 @@ namespace {
 // the output can be read once it has ended, from the window's thread, without a read that could wait. Should
 // the output ever outgrow the buffer, netsh would wait in its write and the wait would end as a timeout.
 constexpr DWORD kPipeBuffer = 64 * 1024;
-
-Status LastErrorFailure(const std::wstring& context = std::wstring()) {
-    Status status = FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
-    status.message = context + status.message;
-    return status;
-}
-
-class ScopedHandle {
-public:
-    ScopedHandle() = default;
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    ~ScopedHandle() { Reset(); }
-    void Reset() {
-        if (handle_) CloseHandle(std::exchange(handle_, nullptr));
-    }
-    HANDLE Get() const { return handle_; }
-    HANDLE* Put() {
-        Reset();
-        return &handle_;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 // The attributes of a new process that let it inherit `handle` and no other handle of this process.
 class InheritOnly {
@@ -80,69 +54,61 @@ Status ReadWhatIsThere(HANDLE pipe, std::vector<char>& output) {
         DWORD available = 0;
         if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
             if (GetLastError() == ERROR_BROKEN_PIPE) break;  // emptied, and no writer left
-            return LastErrorFailure();
+            return LastErrorStatus();
         }
         if (available == 0) break;
         const std::size_t had = output.size();
         output.resize(had + available);
         DWORD read = 0;
-        if (!ReadFile(pipe, output.data() + had, available, &read, nullptr)) return LastErrorFailure();
+        if (!ReadFile(pipe, output.data() + had, available, &read, nullptr)) return LastErrorStatus();
         output.resize(had + read);
     }
     return Status::Ok();
 }
 
-// Runs netsh with its output to a pipe and collects it once netsh has ended.
-Status RunNetsh(uint32_t waitMs, HWND owner, std::vector<char>& output) {
-    wchar_t system[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return LastErrorFailure();
-    // By its full path, so that no search through the current or the program's folder happens; CreateProcessW
-    // needs a writable command line.
-    const std::wstring program = std::wstring(system, length) + L"\\netsh.exe";
-    const std::wstring line = L"\"" + program + L"\" interface ipv4 show dynamicport tcp";
-    std::vector<wchar_t> commandLine(line.begin(), line.end());
-    commandLine.push_back(L'\0');
+}  // namespace
 
-    ScopedHandle read, write;
+// Runs System32's netsh.exe ("interface ipv4 show dynamicport tcp") without a window and reads what it prints,
+// waiting at most `waitMs` with the window kept painting and the owner disabled; a netsh still running then is
+// ended. A failure where netsh cannot be started, fails, prints no range or does not end in time.
+Status Win32Platform::DynamicRangeFromNetsh(uint32_t waitMs, DynamicPortRange& range) {
+    const std::wstring system = SystemDirectory();
+    if (system.empty()) return LastErrorStatus();
+    const std::wstring program = system + L"\\netsh.exe";
+
+    KernelHandle read, write;
     if (!CreatePipe(read.Put(), write.Put(), nullptr, kPipeBuffer) ||
         !SetHandleInformation(write.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
-        return LastErrorFailure();
+        return LastErrorStatus();
     const InheritOnly attributes(write.Get());
-    if (!attributes.Get()) return LastErrorFailure();
+    if (!attributes.Get()) return LastErrorStatus();
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdOutput = write.Get();
     startup.StartupInfo.hStdError = write.Get();
     startup.lpAttributeList = attributes.Get();
-    PROCESS_INFORMATION started = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
-                        &started))
-        return LastErrorFailure(program + L"：");
-    CloseHandle(started.hThread);
-    const ScopedHandle process(started.hProcess);
+    KernelHandle process;
+    Status status = Launch(program, L"interface ipv4 show dynamicport tcp", startup.StartupInfo,
+                           CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, process);
+    if (!status) {
+        status.message = program + L"：" + status.message;
+        return status;
+    }
     // netsh holds the only write end now: once it has ended, nothing more comes.
     write.Reset();
 
-    if (!WaitKeepingWindowsPainted(owner, process.Get(), waitMs)) {
+    if (!WaitKeepingWindowsPainted(owner_, process.Get(), waitMs)) {
         TerminateProcess(process.Get(), ERROR_TIMEOUT);
         return Status::Failure(static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_TIMEOUT)), L"netsh.exe 没有及时结束。");
     }
     DWORD code = 0;
-    if (!GetExitCodeProcess(process.Get(), &code)) return LastErrorFailure();
+    if (!GetExitCodeProcess(process.Get(), &code)) return LastErrorStatus();
     if (code != 0)
         return Status::Failure(static_cast<uint32_t>(E_FAIL),
                                L"netsh.exe 以退出代码 " + DecimalText(code) + L" 结束。");
-    return ReadWhatIsThere(read.Get(), output);
-}
-
-}  // namespace
-
-Status TcpDynamicPortRangeFromNetsh(uint32_t waitMs, HWND owner, DynamicPortRange& range) {
     std::vector<char> output;
-    const Status status = RunNetsh(waitMs, owner, output);
+    status = ReadWhatIsThere(read.Get(), output);
     if (!status) return status;
     if (!ParseNetshDynamicRange(output, range))
         return Status::Failure(static_cast<uint32_t>(HRESULT_FROM_WIN32(ERROR_INVALID_DATA)),

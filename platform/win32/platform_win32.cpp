@@ -1,94 +1,43 @@
 #include "platform/win32/platform_win32.h"
 
-#include <vector>
-
 #include "platform/win32/dispatch.h"
-#include "platform/win32/dynamic_range_win32.h"
-#include "platform/win32/error_text.h"
-#include "platform/win32/firewall_win32.h"
-#include "platform/win32/netsh_win32.h"
-#include "platform/win32/port_use_win32.h"
 #include "platform/win32/responsive_wait.h"
-#include "platform/win32/scoped.h"
-#include "platform/win32/script_shell_win32.h"
-#include "platform/win32/system_info_win32.h"
 #include "platform/win32/system_library.h"
 
 namespace korvane {
-
-std::unique_ptr<ScriptShell> Win32Platform::CreateScriptShell(Status& status) {
-    return CreateWshShell(status);
-}
-
-std::unique_ptr<FirewallPolicy> Win32Platform::CreateFirewallPolicy(Status& status) {
-    return CreateWindowsFirewallPolicy(status);
-}
-
-Status Win32Platform::TryExclusiveBind(uint16_t port, PortBind& result) {
-    return TryExclusiveBindWindows(port, result);
-}
-
-Status Win32Platform::ListTcpListeners(std::vector<TcpListener>& listeners) {
-    return ListTcpListenersWindows(listeners);
-}
-
-Status Win32Platform::ServiceProcess(const std::wstring& service, uint32_t& processId) {
-    return ServiceProcessWindows(service, processId);
-}
-
-Status Win32Platform::ServiceStartType(const std::wstring& service, uint32_t& startType) {
-    return ServiceStartTypeWindows(service, startType);
-}
-
-std::wstring Win32Platform::ProcessImageName(uint32_t processId) {
-    return ProcessImageNameWindows(processId);
-}
-
-WindowsVersion Win32Platform::Version() {
-    return WindowsVersionNow();
-}
-
-Status Win32Platform::TcpDynamicPortRange(uint32_t waitMilliseconds, DynamicPortRange& range) {
-    // WMI tells the range from Windows 8 and Server 2012 (6.2) on; netsh before.
-    const WindowsVersion version = WindowsVersionNow();
-    if (version.major == 6 && version.minor <= 1) return TcpDynamicPortRangeFromNetsh(waitMilliseconds, owner_, range);
-    return TcpDynamicPortRangeWindows(waitMilliseconds, owner_, range);
-}
-
-std::wstring Win32Platform::ChassisAssetTag() {
-    return ChassisAssetTagWindows();
-}
-
-std::vector<uint8_t> Win32Platform::SystemUuid() {
-    return SystemUuidWindows();
-}
 
 int Win32Platform::ShowMessage(const std::wstring& prompt, int style, const std::wstring& title) {
     return MessageBoxW(owner_, prompt.c_str(), title.c_str(), static_cast<UINT>(style) | MB_APPLMODAL);
 }
 
+Status Win32Platform::Launch(const std::wstring& program, const std::wstring& arguments, STARTUPINFOW& startup,
+                             DWORD flags, KernelHandle& process) {
+    // The program is named by its full path, so no search through the current or the program's folder
+    // happens; CreateProcessW needs a writable command line.
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    const BOOL inherit = (flags & EXTENDED_STARTUPINFO_PRESENT) != 0;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr,
+                        &startup, &started))
+        return LastErrorStatus();
+    CloseHandle(started.hThread);
+    process.Reset(started.hProcess);
+    return Status::Ok();
+}
+
 Status Win32Platform::StartProgram(const std::wstring& program, const std::wstring& arguments, int windowStyle,
                                    uint32_t waitMilliseconds, ProgramExit& exit) {
     exit = {};
-    // The program is named by its full path, so no search through the current or the program's folder
-    // happens; CreateProcessW needs a writable command line.
-    std::wstring line = L"\"" + program + L"\" " + arguments;
-    std::vector<wchar_t> commandLine(line.begin(), line.end());
-    commandLine.push_back(L'\0');
-
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(windowStyle);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return LastErrorStatus();
-    }
-    const KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    KernelHandle process;
+    const Status status = Launch(program, arguments, startup, 0, process);
+    if (!status) return status;
     DWORD code = 0;
-    if (WaitKeepingWindowsPainted(owner_, process.hProcess, waitMilliseconds) &&
-        GetExitCodeProcess(process.hProcess, &code)) {
+    if (WaitKeepingWindowsPainted(owner_, process.Get(), waitMilliseconds) &&
+        GetExitCodeProcess(process.Get(), &code)) {
         exit.ended = true;
         exit.code = code;
         if (code != 0) exit.codeText = SystemErrorText(static_cast<HRESULT>(code));
@@ -102,10 +51,6 @@ std::wstring Win32Platform::SystemDirectory() {
     if (length == 0 || length >= MAX_PATH) return std::wstring();
     return std::wstring(buffer, length);
 }
-
-}  // namespace korvane
-
-namespace korvane {
 
 std::wstring Win32Platform::DisplayText(const std::wstring& text) {
     if (text.empty() || text[0] != L'@') return text;

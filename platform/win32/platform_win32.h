@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32/scoped.h"
 
 namespace korvane {
 
@@ -33,6 +34,14 @@ public:
     Status InterfaceName(const std::wstring& guid, std::wstring& name) override;
 
 private:
+    // Starts `program`, named by its full path, with `arguments`, as `startup` and `flags` tell CreateProcessW;
+    // handles are inherited only where an attribute list names them (EXTENDED_STARTUPINFO_PRESENT). `process`
+    // owns the process started.
+    static Status Launch(const std::wstring& program, const std::wstring& arguments, STARTUPINFOW& startup, DWORD flags,
+                         KernelHandle& process);
+    // The range as netsh tells it, on Windows 7 and Server 2008 R2, whose WMI has no MSFT_NetTCPSetting.
+    Status DynamicRangeFromNetsh(uint32_t waitMs, DynamicPortRange& range);
+
     HWND owner_ = nullptr;
 };
 

@@ -1,5 +1,4 @@
-#include "platform/win32/port_use_win32.h"
-
+// Who uses a TCP port: an exclusive bind of the program's own, and the system's listener tables.
 // winsock2.h before windows.h, or windows.h brings in the old winsock.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -7,6 +6,7 @@
 #include <iphlpapi.h>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
 #include "platform/win32/system_library.h"
 
@@ -107,7 +107,9 @@ void AddListeners(const std::vector<unsigned char>& bytes, Function getOwner, st
 
 }  // namespace
 
-Status TryExclusiveBindWindows(uint16_t port, PortBind& result) {
+// It never listens: the first listen of a program that no firewall rule covers brings up the firewall's
+// "allow access" prompt, and either answer leaves rules for the program behind.
+Status Win32Platform::TryExclusiveBind(uint16_t port, PortBind& result) {
     result = PortBind::Free;
     WSADATA winsock = {};
     if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0) return SocketFailure(WSAGetLastError());
@@ -128,7 +130,8 @@ Status TryExclusiveBindWindows(uint16_t port, PortBind& result) {
     return Status::Ok();
 }
 
-Status ListTcpListenersWindows(std::vector<TcpListener>& listeners) {
+// Both tables, IPv4 and IPv6, each listener with its process and the module Windows names as its owner.
+Status Win32Platform::ListTcpListeners(std::vector<TcpListener>& listeners) {
     listeners.clear();
     // iphlpapi.dll is not one of the DLLs Windows always takes from the system folder.
     const auto getTable = SystemFunction<GetExtendedTcpTableFunction>(L"iphlpapi.dll", "GetExtendedTcpTable");

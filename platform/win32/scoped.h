@@ -27,6 +27,12 @@ public:
     }
     Handle Get() const { return handle_; }
     explicit operator bool() const { return handle_ != Traits::None(); }
+    // For functions that hand out a new handle.
+    Handle* Put() {
+        Reset();
+        return &handle_;
+    }
+    Handle Release() { return std::exchange(handle_, Traits::None()); }
 
 private:
     Handle handle_;
@@ -47,9 +53,17 @@ struct SocketTraits {
     static SOCKET None() { return INVALID_SOCKET; }
     static void Close(SOCKET socket) { closesocket(socket); }
 };
+template <typename Object>
+struct GdiObjectTraits {
+    using Handle = Object;
+    static Object None() { return nullptr; }
+    static void Close(Object object) { DeleteObject(object); }
+};
 using KernelHandle = Owned<KernelHandleTraits>;
 using ServiceHandle = Owned<ServiceHandleTraits>;
 using Socket = Owned<SocketTraits>;
+template <typename Object>
+using GdiObject = Owned<GdiObjectTraits<Object>>;
 
 // Runs `end` when it goes: for what one call begins and another ends (the clipboard opened, a memory block
 // locked, Winsock started, a font selected).
@@ -149,24 +163,6 @@ public:
 
 private:
     EXCEPINFO info_;
-};
-
-template <typename Handle>
-class GdiObject {
-public:
-    explicit GdiObject(Handle handle = nullptr) : handle_(handle) {}
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    ~GdiObject() { Reset(); }
-    void Reset(Handle handle = nullptr) {
-        if (handle_) DeleteObject(handle_);
-        handle_ = handle;
-    }
-    Handle Get() const { return handle_; }
-    Handle Release() { return std::exchange(handle_, nullptr); }
-
-private:
-    Handle handle_;
 };
 
 // Single-threaded COM apartment for the user-interface thread.

@@ -1,9 +1,9 @@
-#include "platform/win32/script_shell_win32.h"
-
+// The Windows Script Host shell object ("wscript.shell"), through which the program reads and writes the registry.
 #include <windows.h>
 #include <objbase.h>
 
 #include "platform/win32/dispatch.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/scoped.h"
 
 namespace korvane {
@@ -59,7 +59,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ScriptShell> CreateWshShell(Status& status) {
+std::unique_ptr<ScriptShell> Win32Platform::CreateScriptShell(Status& status) {
     CLSID clsid;
     ComPtr<IDispatch> object;
     HRESULT hr = CLSIDFromProgID(L"wscript.shell", &clsid);

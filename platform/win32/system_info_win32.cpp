@@ -1,5 +1,5 @@
-#include "platform/win32/system_info_win32.h"
-
+// What the program asks of Windows about itself: services, processes, the version of the system and the
+// firmware's SMBIOS table.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -26,7 +26,7 @@ Status OpenService(const std::wstring& service, DWORD access, ServiceHandle& man
 
 }  // namespace
 
-Status ServiceProcessWindows(const std::wstring& service, uint32_t& processId) {
+Status Win32Platform::ServiceProcess(const std::wstring& service, uint32_t& processId) {
     processId = 0;
     ServiceHandle manager, opened;
     const Status status = OpenService(service, SERVICE_QUERY_STATUS, manager, opened);
@@ -42,7 +42,7 @@ Status ServiceProcessWindows(const std::wstring& service, uint32_t& processId) {
     return Status::Ok();
 }
 
-Status ServiceStartTypeWindows(const std::wstring& service, uint32_t& startType) {
+Status Win32Platform::ServiceStartType(const std::wstring& service, uint32_t& startType) {
     ServiceHandle manager, opened;
     const Status status = OpenService(service, SERVICE_QUERY_CONFIG, manager, opened);
     if (!status) return status;
@@ -57,7 +57,7 @@ Status ServiceStartTypeWindows(const std::wstring& service, uint32_t& startType)
 }
 
 // From a snapshot of the process list, which needs no access to the process itself.
-std::wstring ProcessImageNameWindows(uint32_t processId) {
+std::wstring Win32Platform::ProcessImageName(uint32_t processId) {
     const HANDLE snapshotHandle = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshotHandle == INVALID_HANDLE_VALUE) return std::wstring();
     const KernelHandle snapshot(snapshotHandle);
@@ -73,7 +73,7 @@ std::wstring ProcessImageNameWindows(uint32_t processId) {
     return name;
 }
 
-WindowsVersion WindowsVersionNow() {
+WindowsVersion Win32Platform::Version() {
     // RtlGetVersion tells the true version; GetVersionExW answers according to the program's manifest.
     using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
     const auto getVersion = SystemFunction<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
@@ -97,12 +97,12 @@ std::vector<uint8_t> SmbiosTable() {
 
 }  // namespace
 
-std::wstring ChassisAssetTagWindows() {
-    return ChassisAssetTag(SmbiosTable());
+std::wstring Win32Platform::ChassisAssetTag() {
+    return korvane::ChassisAssetTag(SmbiosTable());
 }
 
-std::vector<uint8_t> SystemUuidWindows() {
-    return SystemUuid(SmbiosTable());
+std::vector<uint8_t> Win32Platform::SystemUuid() {
+    return korvane::SystemUuid(SmbiosTable());
 }
 
 std::wstring Win32Platform::SystemSerialNumber() {

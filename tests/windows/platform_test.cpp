@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/dynamic_range_win32.h"
-#include "platform/win32/firewall_win32.h"
-#include "platform/win32/port_use_win32.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/responsive_wait.h"
 #include "platform/win32/scoped.h"
-#include "platform/win32/system_info_win32.h"
 #include "platform/win32/system_library.h"
 #include "tests/windows/firewall_stand_in/stand_in_files.h"
 
@@ -39,7 +37,7 @@ protected:
     void SetUp() override {
         stand_in::Reset();
         Status status;
-        firewall = CreateWindowsFirewallPolicy(status);
+        firewall = Win32Platform().CreateFirewallPolicy(status);
         ASSERT_TRUE(firewall) << "the firewall stand-in is not registered in the prefix: 0x" << std::hex << status.code;
     }
     void TearDown() override { stand_in::Reset(); }
@@ -132,7 +130,7 @@ TEST_F(FirewallTest, RefusalsCarryTheSystemsCodeAndText) {
     }
     ASSERT_TRUE(stand_in::SetFailure("create", 0x80040154u));
     Status status;
-    EXPECT_FALSE(CreateWindowsFirewallPolicy(status));
+    EXPECT_FALSE(Win32Platform().CreateFirewallPolicy(status));
     EXPECT_EQ(status.code, 0x80040154u);
 }
 
@@ -154,11 +152,12 @@ TEST_F(FirewallTest, LocalPolicyTurnedOnPerProfileAndAStoppedService) {
 
 // A bind without a listen takes the port like a listener does, but only a listener is in the table.
 TEST(PortUseTest, ExclusiveBindAndListenerTable) {
+    Win32Platform platform;
     // Three ports free on this machine now: runs side by side must not meet on a port.
     std::vector<uint16_t> ports;
     for (auto port = static_cast<uint16_t>(20000 + GetCurrentProcessId() % 20000); ports.size() < 3; ++port) {
         PortBind free = PortBind::InUse;
-        if (TryExclusiveBindWindows(port, free).ok && free == PortBind::Free) ports.push_back(port);
+        if (platform.TryExclusiveBind(port, free).ok && free == PortBind::Free) ports.push_back(port);
     }
     WSADATA winsock;
     ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
@@ -173,14 +172,14 @@ TEST(PortUseTest, ExclusiveBindAndListenerTable) {
     ASSERT_EQ(bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
 
     PortBind result = PortBind::Free;
-    ASSERT_TRUE(TryExclusiveBindWindows(ports[2], result).ok);
+    ASSERT_TRUE(platform.TryExclusiveBind(ports[2], result).ok);
     EXPECT_EQ(result, PortBind::Free);
-    ASSERT_TRUE(TryExclusiveBindWindows(ports[0], result).ok);
+    ASSERT_TRUE(platform.TryExclusiveBind(ports[0], result).ok);
     EXPECT_EQ(result, PortBind::InUse);
-    ASSERT_TRUE(TryExclusiveBindWindows(ports[1], result).ok);
+    ASSERT_TRUE(platform.TryExclusiveBind(ports[1], result).ok);
     EXPECT_EQ(result, PortBind::InUse);
     std::vector<TcpListener> listeners;
-    ASSERT_TRUE(ListTcpListenersWindows(listeners).ok);
+    ASSERT_TRUE(platform.ListTcpListeners(listeners).ok);
     const auto listed = [&](uint16_t port) {
         for (const TcpListener& row : listeners) {
             if (row.port == port) return true;
@@ -195,14 +194,15 @@ TEST(PortUseTest, ExclusiveBindAndListenerTable) {
 }
 
 TEST(SystemTest, VersionServicesAndSystemFolderFunctions) {
-    const WindowsVersion version = WindowsVersionNow();
+    Win32Platform platform;
+    const WindowsVersion version = platform.Version();
     EXPECT_EQ(version.major, 10u) << "the prefix reports Windows 10";
     EXPECT_EQ(version.minor, 0u);
     uint32_t process = 1;
-    ASSERT_TRUE(ServiceProcessWindows(L"TermService", process).ok);
+    ASSERT_TRUE(platform.ServiceProcess(L"TermService", process).ok);
     EXPECT_EQ(process, 0u) << "Wine's Remote Desktop service never runs";
-    EXPECT_FALSE(ServiceProcessWindows(L"KorvaneNoSuchService", process).ok);
-    EXPECT_EQ(ProcessImageNameWindows(GetCurrentProcessId()).find(L"platform_tests"), 0u);
+    EXPECT_FALSE(platform.ServiceProcess(L"KorvaneNoSuchService", process).ok);
+    EXPECT_EQ(platform.ProcessImageName(GetCurrentProcessId()).find(L"platform_tests"), 0u);
 
     // From the system folder, loaded for the asking.
     const FARPROC table = SystemFunction(L"iphlpapi.dll", "GetExtendedTcpTable");
