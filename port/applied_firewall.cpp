@@ -169,19 +169,14 @@ GroupPolicyFirewall ReadGroupPolicyFirewall(Platform& platform, ScriptShell& she
     return policy;
 }
 
-std::vector<FirewallRule> LocalRulesApplied(std::vector<FirewallRule> local, const GroupPolicyFirewall& policy) {
+std::vector<FirewallRule> AppliedRules(std::vector<FirewallRule> local, const GroupPolicyFirewall& policy) {
     std::vector<FirewallRule> applied;
     for (FirewallRule& rule : local) {
         // Only the three profiles' bits count: "all profiles" has others set too.
         rule.profiles &= ~policy.localRulesIgnored;
         if (rule.profiles & 7) applied.push_back(std::move(rule));
     }
-    return applied;
-}
-
-std::vector<FirewallRule> AppliedRules(std::vector<FirewallRule> local, const GroupPolicyFirewall& policy) {
-    std::vector<FirewallRule> applied = LocalRulesApplied(std::move(local), policy);
-    applied.insert(applied.end(), policy.rules.begin(), policy.rules.end());
+    for (const FirewallRule& rule : policy.rules) applied.push_back(rule);
     return applied;
 }
 

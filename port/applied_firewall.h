@@ -46,7 +46,6 @@ GroupPolicyFirewall ReadGroupPolicyFirewall(Platform& platform, ScriptShell& she
 
 // The rules Windows applies: the machine's own (`local`), each for the profiles where the policy lets them
 // count, and the policy's.
-std::vector<FirewallRule> LocalRulesApplied(std::vector<FirewallRule> local, const GroupPolicyFirewall& policy);
 std::vector<FirewallRule> AppliedRules(std::vector<FirewallRule> local, const GroupPolicyFirewall& policy);
 
 // The machine's own rules as Windows stores them, with what its firewall objects do not tell.

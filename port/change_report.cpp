@@ -37,8 +37,8 @@ ChangeReport ReportOf(const std::wstring& port, const std::vector<Finding>& find
     std::vector<std::wstring> briefs;
     for (std::size_t i = 0; i < merged.size(); ++i) {
         report.prompt +=
-            L"\r\n" + Say(words::kReportItem, {{L"number", DecimalText(i + 1)}, {L"text", TextOf(merged[i])}});
-        briefs.push_back(BriefOf(merged[i]));
+            L"\r\n" + Say(words::kReportItem, {{L"number", DecimalText(i + 1)}, {L"text", merged[i].text}});
+        briefs.push_back(merged[i].brief);
     }
     if (!unchecked.empty()) {
         report.prompt += L"\r\n\r\n" + Say(words::kReportUnchecked);

@@ -26,16 +26,18 @@ constexpr uint32_t kRestartWaitMs = 5000;
 void ReportFailedChange(Platform& platform, MainView& view, const ChangeOutcome& outcome, std::wstring reason = {}) {
     if (reason.empty()) reason = DescribeFailure(outcome.status);
     const std::wstring settings = Joined(outcome.notRestored, L"\r\n");
-    const Values values = {{L"step", outcome.failedStep}, {L"reason", reason}, {L"settings", settings}};
+    const auto say = [&](const wchar_t* sentence) {
+        return Say(sentence, {{L"step", outcome.failedStep}, {L"reason", reason}, {L"settings", settings}});
+    };
     const wchar_t* prompt = !outcome.notRestored.empty() ? words::kFailedNotRestored
                             : outcome.changedAnything    ? words::kFailedRestored
                                                          : words::kFailedNothingWritten;
-    AppendLogLine(view, Say(words::kFailedLine, values));
+    AppendLogLine(view, say(words::kFailedLine));
     if (!outcome.notRestored.empty()) {
         AppendLogLine(view, Say(words::kNotRestoredLine,
                                 {{L"settings", Joined(outcome.notRestored, words::kNotRestoredSeparator)}}));
     }
-    platform.ShowMessage(Say(prompt, values), kMessageCritical, Say(words::kErrorTitle));
+    platform.ShowMessage(say(prompt), kMessageCritical, Say(words::kErrorTitle));
 }
 
 void ReportFailedStep(Platform& platform, MainView& view, const std::wstring& step, const Status& status,
@@ -67,9 +69,12 @@ void OfferRestart(Platform& platform, MainView& view) {
     ProgramExit exit;
     Status status = platform.StartProgram(shutdown, kRestartArguments, kShowMinimized, kRestartWaitMs, exit);
     if (!status) {
-        const Values values = {{L"command", command}, {L"reason", DescribeFailure(status)}};
-        AppendLogLine(view, Say(words::kRestartNotStartedLine, values));
-        platform.ShowMessage(Say(words::kRestartNotStartedPrompt, values), kMessageCritical, Say(words::kErrorTitle));
+        const std::wstring reason = DescribeFailure(status);
+        const auto say = [&](const wchar_t* sentence) {
+            return Say(sentence, {{L"command", command}, {L"reason", reason}});
+        };
+        AppendLogLine(view, say(words::kRestartNotStartedLine));
+        platform.ShowMessage(say(words::kRestartNotStartedPrompt), kMessageCritical, Say(words::kErrorTitle));
         return;
     }
     if (!exit.ended) {
@@ -79,11 +84,13 @@ void OfferRestart(Platform& platform, MainView& view) {
     }
     if (exit.code == 0) return;
     // Windows refused: the administrator, told the restart comes at once, must not wait for one that never does.
-    const Values code = {{L"code", DecimalText(exit.code)}, {L"text", WithoutFinalStop(exit.codeText)}};
-    const Values values = {{L"command", command},
-                           {L"reason", Say(exit.codeText.empty() ? words::kExitCode : words::kExitCodeWithText, code)}};
-    AppendLogLine(view, Say(words::kRestartRefusedLine, values));
-    platform.ShowMessage(Say(words::kRestartRefusedPrompt, values), kMessageCritical, Say(words::kErrorTitle));
+    const std::wstring reason = Say(exit.codeText.empty() ? words::kExitCode : words::kExitCodeWithText,
+                                    {{L"code", DecimalText(exit.code)}, {L"text", WithoutFinalStop(exit.codeText)}});
+    const auto say = [&](const wchar_t* sentence) {
+        return Say(sentence, {{L"command", command}, {L"reason", reason}});
+    };
+    AppendLogLine(view, say(words::kRestartRefusedLine));
+    platform.ShowMessage(say(words::kRestartRefusedPrompt), kMessageCritical, Say(words::kErrorTitle));
 }
 
 }  // namespace

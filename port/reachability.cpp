@@ -20,9 +20,7 @@ struct Checked {
 };
 
 void Add(ReachabilityFindings& findings, const FindingWords* kind, std::initializer_list<ValueView> values = {}) {
-    Values owned;
-    for (const ValueView& value : values) owned.push_back({value.name, std::wstring(value.text)});
-    findings.findings.push_back({kind, std::move(owned)});
+    findings.findings.push_back({kind, Say(kind->text, values), Say(kind->brief, values)});
 }
 
 void CheckEdition(ScriptShell& shell, ReachabilityFindings& findings) {
@@ -181,14 +179,10 @@ std::wstring NamedWithAddresses(Platform& platform, const FirewallRule& rule) {
                              : Say(words::kBlockRuleWithAddresses, {{L"rule", name}, {L"addresses", addresses}});
 }
 
-// "“甲”、“乙”": rules as Windows shows their names, each once.
-std::wstring Names(Platform& platform, const std::vector<FirewallRule>& rules) {
-    std::vector<std::wstring> names;
-    for (const FirewallRule& rule : rules) {
-        const std::wstring name = Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(rule.name)}});
-        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-    }
-    return Joined(names, words::kListSeparator);
+// Adds "“规则”", the rule's name as Windows shows it, to `names` unless it is there already.
+void AddName(Platform& platform, const FirewallRule& rule, std::vector<std::wstring>& names) {
+    const std::wstring name = Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(rule.name)}});
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
 // Where Group Policy lets no rule of the machine's own count on a current network (its "应用本地防火墙规则" set to
@@ -249,14 +243,11 @@ bool BlocksEveryone(const FirewallRule& rule) {
 
 // Whom a block rule keeps from the current port alone stays kept out: the rule is copied onto the new port, made
 // and undone with the other rules. Returns those that cannot be copied as they are.
-std::vector<FirewallRule> CarryBlockRules(Platform& platform, std::vector<FirewallRule> all, const Checked& port,
+std::vector<FirewallRule> CarryBlockRules(Platform& platform, const std::vector<FirewallRule>& all, const Checked& port,
                                           uint16_t configuredPort, int currentProfiles,
                                           const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
-    for (FirewallRule& rule : all) {
-        if (rule.action == kActionBlock) rule.name = platform.DisplayText(rule.name);
-    }
     CarriedBlocks blocks = CarriedBlockRules(port.port, configuredPort, all, listener);
-    std::vector<FirewallRule> everyone;
+    std::vector<std::wstring> everyone;
     int closed = 0;
     for (const CarriedBlock& carried : blocks.carried) {
         findings.rules.push_back(carried.rule);
@@ -266,7 +257,7 @@ std::vector<FirewallRule> CarryBlockRules(Platform& platform, std::vector<Firewa
                                        {L"current", DecimalText(configuredPort)},
                                        {L"rule", NamedWithAddresses(platform, carried.source)}}));
         if (carried.rule.protocol != kTcp || !BlocksEveryone(carried.rule)) continue;
-        everyone.push_back(carried.source);
+        AddName(platform, carried.source, everyone);
         closed |= carried.rule.profiles;
     }
     // Those that keep everyone out on every current network (0: unknown, all of them) keep the new port closed after
@@ -274,7 +265,9 @@ std::vector<FirewallRule> CarryBlockRules(Platform& platform, std::vector<Firewa
     const int current = currentProfiles != 0 ? currentProfiles : 7;
     if ((closed & current) == current) {
         Add(findings, &found::kCarriedBlockKeepsEveryoneOut,
-            {{L"rules", Names(platform, everyone)}, {L"current", DecimalText(configuredPort)}, {L"port", port.text}});
+            {{L"rules", Joined(everyone, words::kListSeparator)},
+             {L"current", DecimalText(configuredPort)},
+             {L"port", port.text}});
     }
     return std::move(blocks.notCarried);
 }
@@ -286,22 +279,27 @@ std::vector<FirewallRule> CarryBlockRules(Platform& platform, std::vector<Firewa
 void CheckOverridingRules(Platform& platform, const StoredRules& local, const GroupPolicyFirewall& policy,
                           const std::vector<FirewallRule>& all, const Checked& port, uint16_t configuredPort,
                           int currentProfiles, const RemoteDesktopListener& listener, ReachabilityFindings& findings) {
-    std::vector<FirewallRule> overriding = LocalRulesApplied(local.overriding, policy);
-    overriding.insert(overriding.end(), policy.overriding.begin(), policy.overriding.end());
-    std::vector<FirewallRule> blocks = BlockingRules(all, kTcp, port.port, currentProfiles, listener);
+    // The profiles on which a block rule will concern the new port.
+    int blocked = 0;
+    for (const FirewallRule& rule : BlockingRules(all, kTcp, port.port, currentProfiles, listener))
+        blocked |= rule.profiles;
     for (const FirewallRule& made : findings.rules) {
-        if (made.action == kActionBlock && made.protocol == kTcp) blocks.push_back(made);
+        if (made.action == kActionBlock && made.protocol == kTcp) blocked |= made.profiles;
     }
-    std::vector<FirewallRule> lost;
-    for (const FirewallRule& rule : overriding) {
-        if (!Concerns(rule, kActionAllow, kTcp, configuredPort, listener)) continue;
-        const bool blocked = std::any_of(blocks.begin(), blocks.end(),
-                                         [&](const FirewallRule& block) { return block.profiles & rule.profiles; });
-        if (blocked) lost.push_back(rule);
-    }
+    std::vector<std::wstring> lost;
+    const auto check = [&](const FirewallRule& rule, int profilesCounted) {
+        if ((rule.profiles & profilesCounted & blocked & 7) &&
+            Concerns(rule, kActionAllow, kTcp, configuredPort, listener))
+            AddName(platform, rule, lost);
+    };
+    // The machine's own only where the policy lets them count.
+    for (const FirewallRule& rule : local.overriding) check(rule, ~policy.localRulesIgnored);
+    for (const FirewallRule& rule : policy.overriding) check(rule, ~0);
     if (lost.empty()) return;
     Add(findings, &found::kOverridingRules,
-        {{L"current", DecimalText(configuredPort)}, {L"rules", Names(platform, lost)}, {L"port", port.text}});
+        {{L"current", DecimalText(configuredPort)},
+         {L"rules", Joined(lost, words::kListSeparator)},
+         {L"port", port.text}});
 }
 
 // Rules that cannot go over to the new port as they are, named with why.
@@ -322,15 +320,17 @@ void CheckSecurityRequirements(Platform& platform, const StoredRules& local, con
                                const Checked& port, uint16_t configuredPort, const RemoteDesktopListener& listener,
                                ReachabilityFindings& findings) {
     if (!ListensInKernel(listener.version)) return;
-    std::vector<FirewallRule> secure;
+    std::vector<std::wstring> secure;
     for (const FirewallRule& rule : AppliedRules(local.rules, policy)) {
         const bool admits = Concerns(rule, kActionAllow, kTcp, configuredPort, listener) ||
                             Concerns(rule, kActionAllow, kUdp, configuredPort, listener);
-        if (admits && HasUserConditions(rule)) secure.push_back(rule);
+        if (admits && HasUserConditions(rule)) AddName(platform, rule, secure);
     }
     if (secure.empty()) return;
     Add(findings, &found::kSecurityNotCopied,
-        {{L"current", DecimalText(configuredPort)}, {L"rules", Names(platform, secure)}, {L"port", port.text}});
+        {{L"current", DecimalText(configuredPort)},
+         {L"rules", Joined(secure, words::kListSeparator)},
+         {L"port", port.text}});
 }
 
 // A rule whose string cannot be read may be the one that admits or blocks: said before anything is written.
@@ -362,15 +362,19 @@ void CheckRules(Platform& platform, FirewallPolicy& firewall, const GroupPolicyF
     std::vector<FirewallRule> listed;
     const Status status = ReadLocalRules(firewall, listed, findings);
     const StoredRules local = StoredLocalRules(platform);
-    const std::vector<FirewallRule> all =
+    std::vector<FirewallRule> all =
         AppliedRules(LocalRulesAsStored(std::move(listed), local, listener.version), policy);
-    const FirewallRulesPlan plan = FirewallRulesFor(port.port, configuredPort, all, listener);
-    findings.rules = plan.rules;
+    // Block rules are named as Windows shows them: their copies for the new port are named after them.
+    for (FirewallRule& rule : all) {
+        if (rule.action == kActionBlock) rule.name = platform.DisplayText(rule.name);
+    }
+    FirewallRulesPlan plan = FirewallRulesFor(port.port, configuredPort, all, listener);
+    findings.rules = std::move(plan.rules);
     CheckBlockRules(platform, all, port, configuredPort, currentProfiles, listener, findings);
-    std::vector<FirewallRule> notCarried =
-        CarryBlockRules(platform, all, port, configuredPort, currentProfiles, listener, findings);
+    std::vector<FirewallRule> notCarried = std::move(plan.notCopied);
+    for (FirewallRule& rule : CarryBlockRules(platform, all, port, configuredPort, currentProfiles, listener, findings))
+        notCarried.push_back(std::move(rule));
     CheckOverridingRules(platform, local, policy, all, port, configuredPort, currentProfiles, listener, findings);
-    notCarried.insert(notCarried.begin(), plan.notCopied.begin(), plan.notCopied.end());
     ReportNotCarried(platform, notCarried, port, findings);
     CheckSecurityRequirements(platform, local, policy, port, configuredPort, listener, findings);
     ReportUnreadable(local, words::kLocalStore, findings);

@@ -28,8 +28,10 @@ void CopyScope(const FirewallRule& from, FirewallRule& rule) {
     if (rule.interfaceTypes.empty()) rule.interfaceTypes = L"All";
 }
 
+// Rules are told by name: one for TCP and UDP alike is met once for each.
 void AddOnce(std::vector<FirewallRule>& rules, const FirewallRule& rule) {
-    if (std::find(rules.begin(), rules.end(), rule) == rules.end()) rules.push_back(rule);
+    const auto named = [&](const FirewallRule& added) { return added.name == rule.name; };
+    if (std::none_of(rules.begin(), rules.end(), named)) rules.push_back(rule);
 }
 
 // A rule holding only the scope of `admitting`. A rule for any program gets the listener's own program and service.
@@ -109,22 +111,19 @@ void AddRules(const std::wstring& port, int protocol, const std::vector<Firewall
 FirewallRulesPlan FirewallRulesFor(uint16_t port, uint16_t currentPort, const std::vector<FirewallRule>& firewallRules,
                                    const RemoteDesktopListener& listener) {
     FirewallRulesPlan plan;
-    std::vector<FirewallRule> tcp = ListenerScopes(firewallRules, kTcp, currentPort, listener, plan.notCopied);
-    std::vector<FirewallRule> udp = ListenerScopes(firewallRules, kUdp, currentPort, listener, plan.notCopied);
+    const std::vector<FirewallRule> tcp = ListenerScopes(firewallRules, kTcp, currentPort, listener, plan.notCopied);
+    const std::vector<FirewallRule> udp = ListenerScopes(firewallRules, kUdp, currentPort, listener, plan.notCopied);
     plan.openToEveryone = tcp.empty() && udp.empty();
-    if (tcp.empty()) tcp = udp;
-    if (udp.empty()) udp = tcp;
-    if (tcp.empty()) {
-        FirewallRule everyone;
-        everyone.profiles = kAllProfiles;
+    std::vector<FirewallRule> everyone(plan.openToEveryone ? 1 : 0);
+    if (plan.openToEveryone) {
         const ListenerProgram program = RemoteDesktopListenerProgram(listener.version);
-        everyone.applicationName = program.applicationName;
-        everyone.serviceName = program.serviceName;
-        tcp = udp = {everyone};
+        everyone[0].profiles = kAllProfiles;
+        everyone[0].applicationName = program.applicationName;
+        everyone[0].serviceName = program.serviceName;
     }
     const std::wstring portText = DecimalText(port);
-    AddRules(portText, kTcp, tcp, plan.rules);
-    AddRules(portText, kUdp, udp, plan.rules);
+    AddRules(portText, kTcp, !tcp.empty() ? tcp : !udp.empty() ? udp : everyone, plan.rules);
+    AddRules(portText, kUdp, !udp.empty() ? udp : !tcp.empty() ? tcp : everyone, plan.rules);
     return plan;
 }
 

@@ -44,12 +44,6 @@ std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> value
     return Fill(sentence, values.begin(), values.size());
 }
 
-std::wstring Say(const wchar_t* sentence, const Values& values) {
-    std::vector<ValueView> views;
-    for (const Value& value : values) views.push_back({value.name, value.text});
-    return Fill(sentence, views.data(), views.size());
-}
-
 std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator) {
     std::wstring joined;
     for (std::size_t i = 0; i < items.size(); ++i) (i ? joined += separator : joined) += items[i];
@@ -85,14 +79,6 @@ std::wstring HomeEditionName(const std::wstring& editionId) {
         if (editionId == edition.id) return edition.name;
     }
     return L"家庭版（" + editionId + L"）";
-}
-
-std::wstring TextOf(const Finding& finding) {
-    return Say(finding.kind->text, finding.values);
-}
-
-std::wstring BriefOf(const Finding& finding) {
-    return Say(finding.kind->brief, finding.values);
 }
 
 }  // namespace korvane

@@ -10,13 +10,7 @@
 
 namespace korvane {
 
-// One value for a placeholder: "{port}" is filled with the value named "port". A Value owns its text (a finding
-// keeps its values); a ValueView only lends it for the one call.
-struct Value {
-    const wchar_t* name;
-    std::wstring text;
-};
-using Values = std::vector<Value>;
+// One value for a placeholder: "{port}" is filled with the value named "port"; its text is lent for the one call.
 struct ValueView {
     const wchar_t* name;
     std::wstring_view text;
@@ -26,7 +20,6 @@ struct ValueView {
 // the values' own text is never read for placeholders. Where a value begins or ends in a Latin letter or a digit
 // next to a Chinese character of the sentence, a space sets them apart, as Chinese Windows writes "在 AWS 安全组".
 std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> values = {});
-std::wstring Say(const wchar_t* sentence, const Values& values);
 
 // The items one after another, `separator` between each two.
 std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator);
@@ -305,12 +298,8 @@ inline constexpr FindingWords kCloud{
 
 struct Finding {
     const FindingWords* kind;  // one of found::
-    Values values;
+    std::wstring text;         // its text and brief, said with the values the check found
+    std::wstring brief;
 };
-
-// What was found and what to do, in one or two short sentences.
-std::wstring TextOf(const Finding& finding);
-// A few words for the log line when the change is cancelled.
-std::wstring BriefOf(const Finding& finding);
 
 }  // namespace korvane

@@ -8,7 +8,7 @@ namespace {
 TEST(Say, FillsNamedPlaceholdersAndNothingElse) {
     const struct {
         const wchar_t* sentence;
-        Values values;
+        std::initializer_list<ValueView> values;
         const wchar_t* said;
     } cases[] = {
         {L"端口 {port} 在{networks}上", {{L"port", L"3390"}, {L"networks", L"专用网络"}}, L"端口 3390 在专用网络上"},
