@@ -9,14 +9,12 @@ namespace korvane {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
-// A plain run of ASCII digits, blanks around it allowed; more digits than any port count has are not a number.
+// A plain run of ASCII digits, blanks (spaces, tabs, carriage returns) around it allowed; more digits than any port
+// count has are not a number.
 bool ReadNumber(const std::vector<char>& text, std::size_t from, std::size_t to, uint32_t& number) {
-    while (from < to && IsBlank(text[from])) ++from;
-    while (to > from && IsBlank(text[to - 1])) --to;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (from < to && blank(text[from])) ++from;
+    while (to > from && blank(text[to - 1])) --to;
     const std::optional<uint32_t> read = DecimalValue(std::string_view(text.data() + from, to - from), UINT32_MAX, 6);
     if (read) number = *read;
     return read.has_value();

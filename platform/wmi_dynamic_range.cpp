@@ -17,11 +17,10 @@ bool IsValid(const TcpSettingRange& setting) {
 
 }  // namespace
 
-uint32_t CollectDynamicRange(TcpSettingEnumerator& settings, uint64_t deadlineMs,
-                             const std::function<uint64_t()>& nowMs, DynamicPortRange& range) {
+uint32_t CollectDynamicRange(TcpSettingEnumerator& settings, uint64_t deadlineMs, DynamicPortRange& range) {
     uint32_t first = 0, end = 0;  // the ports from `first` up to, not including, `end`
     for (;;) {
-        const uint64_t now = nowMs();
+        const uint64_t now = settings.NowMs();
         if (now >= deadlineMs) return kDynamicRangeTimedOut;
         const auto wait = static_cast<uint32_t>(std::min(deadlineMs - now, kLongestWaitMs));
         TcpSettingRange setting;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 #include "platform/platform.h"
@@ -28,6 +27,8 @@ public:
     };
     virtual ~TcpSettingEnumerator() = default;
     virtual Answer Next(uint32_t timeoutMs, TcpSettingRange& setting, uint32_t& code) = 0;
+    // The moment now, in milliseconds, on the clock the deadline of the enumeration is counted on.
+    virtual uint64_t NowMs() = 0;
 };
 
 // What CollectDynamicRange returns when no answer came in time (HRESULT_FROM_WIN32(ERROR_TIMEOUT)), and when
@@ -36,10 +37,9 @@ constexpr uint32_t kDynamicRangeTimedOut = 0x800705B4u;
 constexpr uint32_t kDynamicRangeNotFound = 0x80041002u;
 
 // Reads settings until the end of the enumeration, going on after answers that only say WMI needs longer (a
-// cold WMI, just after boot), until `deadlineMs` by `nowMs`. Every setting with a valid range counts; should
+// cold WMI, just after boot), until `deadlineMs` by the enumeration's clock. Every setting with a valid range counts; should
 // two differ, the range covers both. 0 and `range` when a range was reported; otherwise the HRESULT of what
 // went wrong, `range` untouched.
-uint32_t CollectDynamicRange(TcpSettingEnumerator& settings, uint64_t deadlineMs,
-                             const std::function<uint64_t()>& nowMs, DynamicPortRange& range);
+uint32_t CollectDynamicRange(TcpSettingEnumerator& settings, uint64_t deadlineMs, DynamicPortRange& range);
 
 }  // namespace korvane

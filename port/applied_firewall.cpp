@@ -41,14 +41,6 @@ void ReadStoredRules(Platform& platform, const wchar_t* key, bool nameInterfaces
     }
 }
 
-bool SameWord(const std::wstring& text, const wchar_t* word) {
-    return text.size() == std::char_traits<wchar_t>::length(word) &&
-           std::equal(text.begin(), text.end(), word, [](wchar_t a, wchar_t b) {
-               const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c; };
-               return lower(a) == lower(b);
-           });
-}
-
 // The older settings' addresses, in the firewall objects' words: "*", "localsubnet" or a list.
 std::wstring RemoteAddressesOf(std::wstring scope) {
     if (scope.empty()) return L"*";
@@ -59,7 +51,7 @@ std::wstring RemoteAddressesOf(std::wstring scope) {
         const std::wstring item = scope.substr(begin, end - begin);
         begin = end + 1;
         if (!addresses.empty()) addresses += L",";
-        addresses += SameWord(item, L"localsubnet") ? L"LocalSubnet" : item;
+        addresses += SameName(item, L"localsubnet") ? L"LocalSubnet" : item;
     }
     return addresses;
 }
@@ -89,24 +81,26 @@ void ReadPortExceptions(Platform& platform, const std::wstring& key, const wchar
         policy.unreadable.push_back(Say(words::kPolicyPortExceptionsList, {{L"profile", profileName}}));
         return;
     }
-    std::vector<PortException> entries;
-    for (const RegString& value : values) {
-        if (const auto entry = ParsePortException(value.text)) {
-            entries.push_back(*entry);
-        } else {
-            policy.unreadable.push_back(value.name);
+    const auto voided = [&](const PortException& entry) {
+        for (const RegString& value : values) {
+            const auto other = ParsePortException(value.text);
+            if (other && !other->enabled && other->port == entry.port && other->protocol == entry.protocol) return true;
         }
-    }
-    for (const PortException& entry : entries) {
-        const bool voided = std::any_of(entries.begin(), entries.end(), [&](const PortException& other) {
-            return !other.enabled && other.port == entry.port && other.protocol == entry.protocol;
-        });
-        if (!entry.enabled || voided) continue;
+        return false;
+    };
+    for (const RegString& value : values) {
+        const std::optional<PortException> entry = ParsePortException(value.text);
+        if (!entry) {
+            policy.unreadable.push_back(value.name);
+            continue;
+        }
+        if (!entry->enabled || voided(*entry)) continue;
         const std::wstring name =
-            Say(words::kPolicyPortException, {{L"port", DecimalText(entry.port)},
-                                              {L"protocol", entry.protocol == kTcp ? L"TCP" : L"UDP"},
+            Say(words::kPolicyPortException, {{L"port", DecimalText(entry->port)},
+                                              {L"protocol", entry->protocol == kTcp ? L"TCP" : L"UDP"},
                                               {L"profile", profileName}});
-        policy.rules.push_back(PolicyPortRule(name, kActionAllow, entry.protocol, entry.port, entry.scope, profiles));
+        policy.rules.push_back(
+            PolicyPortRule(name, kActionAllow, entry->protocol, entry->port, entry->scope, profiles));
     }
 }
 
@@ -188,14 +182,11 @@ StoredRules StoredLocalRules(Platform& platform) {
 
 std::vector<FirewallRule> LocalRulesAsStored(std::vector<FirewallRule> listed, const StoredRules& stored,
                                              WindowsVersion version) {
-    const auto named = [](const std::vector<std::wstring>& names, const std::wstring& name) {
-        return std::find(names.begin(), names.end(), name) != names.end();
-    };
     std::vector<FirewallRule> rules;
     for (FirewallRule& rule : listed) {
         const auto counted = std::find_if(stored.rules.begin(), stored.rules.end(),
                                           [&](const FirewallRule& kept) { return kept.name == rule.name; });
-        if (counted == stored.rules.end() && named(stored.leftOut, rule.name)) continue;
+        if (counted == stored.rules.end() && Contains(stored.leftOut, rule.name)) continue;
         if (counted != stored.rules.end() && rule.action == kActionBlock && ListensInKernel(version)) {
             rule.localUserAuthorizedList = counted->localUserAuthorizedList;
             rule.remoteUserAuthorizedList = counted->remoteUserAuthorizedList;
@@ -212,11 +203,11 @@ std::optional<PortException> ParsePortException(const std::wstring& text) {
     const std::size_t first = text.find(L':'), second = text.find(L':', first + 1);
     if (first == std::wstring::npos || second == std::wstring::npos) return std::nullopt;
     PortException entry;
-    const std::optional<uint32_t> port = DecimalValue(text.substr(0, first), kHighestPort);
+    const std::optional<uint32_t> port = DecimalValue(std::wstring_view(text).substr(0, first), kHighestPort);
     const std::wstring protocol = text.substr(first + 1, second - first - 1);
     if (!port || *port == 0) return std::nullopt;
     entry.port = static_cast<uint16_t>(*port);
-    entry.protocol = SameWord(protocol, L"TCP") ? kTcp : SameWord(protocol, L"UDP") ? kUdp : 0;
+    entry.protocol = SameName(protocol, L"TCP") ? kTcp : SameName(protocol, L"UDP") ? kUdp : 0;
     if (entry.protocol == 0) return std::nullopt;
     // The scope may hold colons of its own (IPv6): the status is the first field after it that is one.
     for (std::size_t colon = text.find(L':', second + 1); colon != std::wstring::npos;
@@ -224,9 +215,9 @@ std::optional<PortException> ParsePortException(const std::wstring& text) {
         const std::size_t next = text.find(L':', colon + 1);
         const std::wstring status =
             text.substr(colon + 1, next == std::wstring::npos ? std::wstring::npos : next - colon - 1);
-        if (!SameWord(status, L"enabled") && !SameWord(status, L"disabled")) continue;
+        if (!SameName(status, L"enabled") && !SameName(status, L"disabled")) continue;
         entry.scope = text.substr(second + 1, colon - second - 1);
-        entry.enabled = SameWord(status, L"enabled");
+        entry.enabled = SameName(status, L"enabled");
         entry.name = next == std::wstring::npos ? std::wstring() : text.substr(next + 1);
         if (entry.scope.empty()) return std::nullopt;
         return entry;

@@ -35,10 +35,15 @@ struct Keyword {
     const wchar_t* written;
 };
 
-template <std::size_t N>
-const wchar_t* Lookup(const std::wstring& text, const Keyword (&keywords)[N]) {
-    for (const Keyword& keyword : keywords) {
-        if (SameToken(text, keyword.stored)) return keyword.written;
+// A list of keywords: where it begins and where it ends.
+struct Keywords {
+    const Keyword* begin;
+    const Keyword* end;
+};
+
+const wchar_t* Lookup(const std::wstring& text, Keywords keywords) {
+    for (const Keyword* keyword = keywords.begin; keyword != keywords.end; ++keyword) {
+        if (SameToken(text, keyword->stored)) return keyword->written;
     }
     return nullptr;
 }
@@ -80,7 +85,7 @@ struct Reading {
 };
 
 void AddOnce(std::vector<std::wstring>& list, const std::wstring& item) {
-    if (std::find(list.begin(), list.end(), item) == list.end()) list.push_back(item);
+    if (!Contains(list, item)) list.push_back(item);
 }
 
 // A word of the grammar and the number it stands for.
@@ -100,26 +105,26 @@ bool Choose(const std::wstring& value, std::initializer_list<Choice> choices, in
 }
 
 // A number of at most three digits, up to `highest`.
-bool ReadNumber(const std::wstring& value, uint32_t highest, uint32_t& number) {
+bool ReadNumber(std::wstring_view value, uint32_t highest, uint32_t& number) {
     const std::optional<uint32_t> read = DecimalValue(value, highest, 3);
     if (read) number = *read;
     return read.has_value();
 }
 
 // A port, a range "low-high" or one of `keywords`, as INetFwRule writes it.
-template <std::size_t N>
-bool ReadPorts(const std::wstring& value, const Keyword (&keywords)[N], std::vector<std::wstring>& ports) {
+bool ReadPorts(const std::wstring& value, Keywords keywords, std::vector<std::wstring>& ports) {
     if (const wchar_t* keyword = Lookup(value, keywords)) {
         AddOnce(ports, keyword);
         return true;
     }
-    const std::size_t dash = value.find(L'-');
-    const auto low = DecimalValue(value.substr(0, dash), kHighestPort, 5);
+    const std::wstring_view text = value;
+    const std::size_t dash = text.find(L'-');
+    const auto low = DecimalValue(text.substr(0, dash), kHighestPort, 5);
     if (dash == std::wstring::npos) {
         if (low) AddOnce(ports, DecimalText(*low));
         return low.has_value();
     }
-    const auto high = DecimalValue(value.substr(dash + 1), kHighestPort, 5);
+    const auto high = DecimalValue(text.substr(dash + 1), kHighestPort, 5);
     if (!low || !high || *low > *high) return false;
     AddOnce(ports, DecimalText(*low) + L"-" + DecimalText(*high));
     return true;
@@ -127,7 +132,7 @@ bool ReadPorts(const std::wstring& value, const Keyword (&keywords)[N], std::vec
 
 // An address, range or subnet of IPv4 or IPv6 (kept as written), or a keyword.
 bool ReadAddress(const std::wstring& value, std::vector<std::wstring>& addresses) {
-    if (const wchar_t* keyword = Lookup(value, kAddressKeywords)) {
+    if (const wchar_t* keyword = Lookup(value, {std::begin(kAddressKeywords), std::end(kAddressKeywords)})) {
         AddOnce(addresses, keyword);
         return true;
     }
@@ -147,34 +152,39 @@ bool ReadBoolean(const std::wstring& value, bool& result) {
 
 // "type:code", the code a number or "*" for every code.
 bool ReadIcmp(const std::wstring& value, Reading& reading) {
-    const std::size_t colon = value.find(L':');
+    const std::wstring_view text = value;
+    const std::size_t colon = text.find(L':');
     uint32_t type = 0, code = 0;
-    if (colon == std::wstring::npos || !ReadNumber(value.substr(0, colon), 255, type)) return false;
-    const std::wstring codeText = value.substr(colon + 1);
-    if (codeText != L"*" && !ReadNumber(codeText, 255, code)) return false;
-    AddOnce(reading.icmp, DecimalText(type) + L":" + (codeText == L"*" ? codeText : DecimalText(code)));
+    if (colon == std::wstring::npos || !ReadNumber(text.substr(0, colon), 255, type)) return false;
+    const bool anyCode = text.substr(colon + 1) == L"*";
+    if (!anyCode && !ReadNumber(text.substr(colon + 1), 255, code)) return false;
+    AddOnce(reading.icmp, DecimalText(type) + L":" + (anyCode ? L"*" : DecimalText(code)));
     return true;
 }
 
 // "2:6:2": the platform (2 is Windows NT), the major and the minor version, as FW_OS_PLATFORM holds them.
 bool ReadPlatform(const std::wstring& value, Reading& reading) {
-    const std::size_t first = value.find(L':'), second = value.find(L':', first + 1);
+    const std::wstring_view text = value;
+    const std::size_t first = text.find(L':'), second = text.find(L':', first + 1);
     StoredFirewallRule::ForWindows windows;
     if (first == std::wstring::npos || second == std::wstring::npos ||
-        !ReadNumber(value.substr(0, first), 7, windows.platform) ||
-        !ReadNumber(value.substr(first + 1, second - first - 1), 255, windows.major) ||
-        !ReadNumber(value.substr(second + 1), 255, windows.minor)) {
+        !ReadNumber(text.substr(0, first), 7, windows.platform) ||
+        !ReadNumber(text.substr(first + 1, second - first - 1), 255, windows.major) ||
+        !ReadNumber(text.substr(second + 1), 255, windows.minor)) {
         return false;
     }
     reading.stored.platforms.push_back(windows);
     return true;
 }
 
+bool TrustTuple(const std::wstring& value, Reading& reading) {
+    return reading.stored.trustTupleOnly = !value.empty();
+}
 bool LocalPorts(const std::wstring& value, Reading& reading) {
-    return ReadPorts(value, kLocalPortKeywords, reading.localPorts);
+    return ReadPorts(value, {std::begin(kLocalPortKeywords), std::end(kLocalPortKeywords)}, reading.localPorts);
 }
 bool RemotePorts(const std::wstring& value, Reading& reading) {
-    return ReadPorts(value, kRemotePortKeywords, reading.remotePorts);
+    return ReadPorts(value, {std::begin(kRemotePortKeywords), std::end(kRemotePortKeywords)}, reading.remotePorts);
 }
 bool LocalAddresses(const std::wstring& value, Reading& reading) {
     return ReadAddress(value, reading.localAddresses);
@@ -182,18 +192,28 @@ bool LocalAddresses(const std::wstring& value, Reading& reading) {
 bool RemoteAddresses(const std::wstring& value, Reading& reading) {
     return ReadAddress(value, reading.remoteAddresses);
 }
-template <std::wstring FirewallRule::*kText>
-bool Text(const std::wstring& value, Reading& reading) {
-    reading.stored.rule.*kText = value;
-    return true;
-}
 
 // A field of the grammar and how its value is read; false where the value is not one of the grammar's.
 struct FieldReader {
     const wchar_t* name;
     bool once;    // may appear at most once in a rule
     bool prefix;  // names every field that begins so
+    int8_t text;  // the value kept as written in kTextProperties[text]; -1: read by `read`
     bool (*read)(const std::wstring& value, Reading& reading);
+};
+
+// The properties a field's value is kept in as written.
+std::wstring FirewallRule::*const kTextProperties[] = {
+    &FirewallRule::applicationName,
+    &FirewallRule::serviceName,
+    &FirewallRule::name,
+    &FirewallRule::description,
+    &FirewallRule::grouping,
+    &FirewallRule::remoteMachineAuthorizedList,
+    &FirewallRule::remoteUserAuthorizedList,
+    &FirewallRule::localUserAuthorizedList,
+    &FirewallRule::localUserOwner,
+    &FirewallRule::localAppPackageId,
 };
 
 // The security a rule asks of IPsec is in the NET_FW_AUTHENTICATE_TYPE numbering of INetFwRule3::SecureFlags:
@@ -201,100 +221,98 @@ struct FieldReader {
 // An-NoEncap is authentication without encapsulation (1), AnE-Nego authentication with integrity and encryption
 // negotiated (3). Edge traversal is NET_FW_EDGE_TRAVERSAL_TYPE: Defer=App is 2, Defer=User 3.
 const FieldReader kFields[] = {
-    {L"Action", true, false,
+    {L"Action", true, false, -1,
      [](const std::wstring& value, Reading& reading) {
          reading.hasAction = true;
          reading.stored.overridesBlockRules = SameToken(value, L"ByPass");
          return Choose(value, {{L"Allow", kActionAllow}, {L"Block", kActionBlock}, {L"ByPass", kActionAllow}},
                        reading.stored.rule.action);
      }},
-    {L"Dir", true, false,
+    {L"Dir", true, false, -1,
      [](const std::wstring& value, Reading& reading) {
          reading.hasDirection = true;
          return Choose(value, {{L"In", kDirectionIn}, {L"Out", kDirectionOut}}, reading.stored.rule.direction);
      }},
-    {L"Profile", false, false,
+    {L"Profile", false, false, -1,
      [](const std::wstring& value, Reading& reading) {
          int profile = 0;  // NET_FW_PROFILE_TYPE2
          const bool known = Choose(value, {{L"Domain", 1}, {L"Private", 2}, {L"Public", 4}}, profile);
          reading.profiles |= profile;
          return known;
      }},
-    {L"Protocol", true, false,
+    {L"Protocol", true, false, -1,
      [](const std::wstring& value, Reading& reading) {
          uint32_t protocol = 0;
          if (!ReadNumber(value, 255, protocol)) return false;
          reading.stored.rule.protocol = static_cast<int>(protocol);
          return true;
      }},
-    {L"LPort", false, false, LocalPorts},
-    {L"RPort", false, false, RemotePorts},
+    {L"LPort", false, false, -1, LocalPorts},
+    {L"RPort", false, false, -1, RemotePorts},
     // Later versions add their port keywords in fields of their own: LPort2_10, LPort2_20, RPort2_10 ...
-    {L"LPort2_", false, true, LocalPorts},
-    {L"RPort2_", false, true, RemotePorts},
-    {L"Security", true, false,
+    {L"LPort2_", false, true, -1, LocalPorts},
+    {L"RPort2_", false, true, -1, RemotePorts},
+    {L"Security", true, false, -1,
      [](const std::wstring& value, Reading& reading) {
          return Choose(value, {{L"Authenticate", 2}, {L"AuthenticateEncrypt", 4}}, reading.security[0]);
      }},
-    {L"Security2_9", true, false,
+    {L"Security2_9", true, false, -1,
      [](const std::wstring& value, Reading& reading) {
          return Choose(value, {{L"An-NoEncap", 1}}, reading.security[1]);
      }},
-    {L"Security2", true, false,
+    {L"Security2", true, false, -1,
      [](const std::wstring& value, Reading& reading) {
          return Choose(value, {{L"AnE-Nego", 3}}, reading.security[2]);
      }},
-    {L"IF", false, false,
+    {L"IF", false, false, -1,
      [](const std::wstring& value, Reading& reading) {
          if (!value.empty()) AddOnce(reading.stored.rule.interfaces, value);
          return !value.empty();
      }},
-    {L"IFType", false, false,
+    {L"IFType", false, false, -1,
      [](const std::wstring& value, Reading& reading) {
-         const wchar_t* type = Lookup(value, kInterfaceTypes);
+         const wchar_t* type = Lookup(value, {std::begin(kInterfaceTypes), std::end(kInterfaceTypes)});
          if (type != nullptr) AddOnce(reading.interfaceTypes, type);
          return type != nullptr;
      }},
-    {L"App", true, false, Text<&FirewallRule::applicationName>},
-    {L"Svc", true, false, Text<&FirewallRule::serviceName>},
-    {L"LA4", false, false, LocalAddresses},
-    {L"LA6", false, false, LocalAddresses},
-    {L"RA4", false, false, RemoteAddresses},
-    {L"RA6", false, false, RemoteAddresses},
-    {L"RA42", false, false, RemoteAddresses},
-    {L"RA62", false, false, RemoteAddresses},
-    {L"Name", true, false, Text<&FirewallRule::name>},
-    {L"Desc", true, false, Text<&FirewallRule::description>},
-    {L"EmbedCtxt", true, false, Text<&FirewallRule::grouping>},
-    {L"Edge", true, false,
+    {L"App", true, false, 0, nullptr},
+    {L"Svc", true, false, 1, nullptr},
+    {L"LA4", false, false, -1, LocalAddresses},
+    {L"LA6", false, false, -1, LocalAddresses},
+    {L"RA4", false, false, -1, RemoteAddresses},
+    {L"RA6", false, false, -1, RemoteAddresses},
+    {L"RA42", false, false, -1, RemoteAddresses},
+    {L"RA62", false, false, -1, RemoteAddresses},
+    {L"Name", true, false, 2, nullptr},
+    {L"Desc", true, false, 3, nullptr},
+    {L"EmbedCtxt", true, false, 4, nullptr},
+    {L"Edge", true, false, -1,
      [](const std::wstring& value, Reading& reading) { return ReadBoolean(value, reading.edge); }},
-    {L"Defer", true, false,
+    {L"Defer", true, false, -1,
      [](const std::wstring& value, Reading& reading) {
          return Choose(value, {{L"App", 2}, {L"User", 3}}, reading.defer);
      }},
-    {L"Active", true, false,
+    {L"Active", true, false, -1,
      [](const std::wstring& value, Reading& reading) { return ReadBoolean(value, reading.stored.rule.enabled); }},
-    {L"ICMP4", false, false, ReadIcmp},
-    {L"ICMP6", false, false, ReadIcmp},
-    {L"RMAuth", true, false, Text<&FirewallRule::remoteMachineAuthorizedList>},
-    {L"RUAuth", true, false, Text<&FirewallRule::remoteUserAuthorizedList>},
-    {L"LUAuth", true, false, Text<&FirewallRule::localUserAuthorizedList>},
-    {L"LUOwn", true, false, Text<&FirewallRule::localUserOwner>},
-    {L"AppPkgId", true, false, Text<&FirewallRule::localAppPackageId>},
-    {L"Platform", false, false, ReadPlatform},
+    {L"ICMP4", false, false, -1, ReadIcmp},
+    {L"ICMP6", false, false, -1, ReadIcmp},
+    {L"RMAuth", true, false, 5, nullptr},
+    {L"RUAuth", true, false, 6, nullptr},
+    {L"LUAuth", true, false, 7, nullptr},
+    {L"LUOwn", true, false, 8, nullptr},
+    {L"AppPkgId", true, false, 9, nullptr},
+    {L"Platform", false, false, -1, ReadPlatform},
     // GTEQ: the platform before it, and every later version.
-    {L"Platform2", false, false,
+    {L"Platform2", false, false, -1,
      [](const std::wstring& value, Reading& reading) {
          if (reading.stored.platforms.empty() || !SameToken(value, L"GTEQ")) return false;
          reading.stored.platforms.back().orLater = true;
          return true;
      }},
     // Trust tuple keywords: TTK, then TTK2_22, TTK2_27 ... as versions add them.
-    {L"TTK", false, false,
-     [](const std::wstring& value, Reading& reading) { return reading.stored.trustTupleOnly = !value.empty(); }},
-    {L"TTK2_", false, true,
-     [](const std::wstring& value, Reading& reading) { return reading.stored.trustTupleOnly = !value.empty(); }},
-    {L"PFN", true, false,
+    {L"TTK", false, false, -1, TrustTuple},
+    {L"TTK2_", false, true, -1, TrustTuple},
+    {L"PFN", true, false, -1,
      [](const std::wstring& value, Reading& reading) {
          reading.stored.packageFamilyName = value;
          return !value.empty();
@@ -302,7 +320,7 @@ const FieldReader kFields[] = {
 };
 constexpr std::size_t kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 
-bool ReadVersion(const std::wstring& text, StoredFirewallRule& stored) {
+bool ReadVersion(std::wstring_view text, StoredFirewallRule& stored) {
     const std::size_t point = text.find(L'.');
     uint32_t major = 0, minor = 0;
     if (text.empty() || AsciiLower(text[0]) != L'v' || point == std::wstring::npos ||
@@ -316,7 +334,11 @@ bool ReadVersion(const std::wstring& text, StoredFirewallRule& stored) {
 
 }  // namespace
 
-bool IsForWindows(const StoredFirewallRule& stored, WindowsVersion version) {
+bool CanConcernRemoteDesktop(const StoredFirewallRule& stored, WindowsVersion version) {
+    if (stored.trustTupleOnly || !stored.packageFamilyName.empty() || !stored.rule.localAppPackageId.empty()) {
+        return false;
+    }
+    // For every version where the rule names none, or the running one is unknown.
     constexpr uint32_t kWindowsNt = 2;  // VER_PLATFORM_WIN32_NT
     if (stored.platforms.empty() || version.major == 0) return true;
     for (const StoredFirewallRule::ForWindows& windows : stored.platforms) {
@@ -327,11 +349,6 @@ bool IsForWindows(const StoredFirewallRule& stored, WindowsVersion version) {
         if (same || (windows.orLater && later)) return true;
     }
     return false;
-}
-
-bool CanConcernRemoteDesktop(const StoredFirewallRule& stored, WindowsVersion version) {
-    return IsForWindows(stored, version) && !stored.trustTupleOnly && stored.packageFamilyName.empty() &&
-           stored.rule.localAppPackageId.empty();
 }
 
 std::optional<StoredFirewallRule> ParseFirewallRuleText(const std::wstring& text) {
@@ -359,7 +376,13 @@ std::optional<StoredFirewallRule> ParseFirewallRuleText(const std::wstring& text
         for (std::size_t i = 0; i < kFieldCount; ++i) {
             const FieldReader& known = kFields[i];
             if (!(known.prefix ? StartsWithToken(name, known.name) : SameToken(name, known.name))) continue;
-            if ((known.once && seen[i]) || !known.read(field.substr(equals + 1), reading)) return std::nullopt;
+            const std::wstring value = field.substr(equals + 1);
+            if (known.once && seen[i]) return std::nullopt;
+            if (known.text >= 0) {
+                reading.stored.rule.*kTextProperties[known.text] = value;
+            } else if (!known.read(value, reading)) {
+                return std::nullopt;
+            }
             seen[i] = true;
             break;  // a field this program does not know is left out
         }

@@ -37,11 +37,9 @@ struct StoredFirewallRule {
     std::wstring packageFamilyName;
 };
 
-// Whether Windows applies the rule on `version` (an unknown version, 0.0, counts as any).
-bool IsForWindows(const StoredFirewallRule& stored, WindowsVersion version);
-
-// Whether the rule can admit or block Remote Desktop's clients on `version`: it is for this Windows, and limited
-// neither to trust-tuple traffic, which Remote Desktop's clients do not send, nor to one app package.
+// Whether the rule can admit or block Remote Desktop's clients on `version`: Windows applies it there (an unknown
+// version, 0.0, counts as any), and it is limited neither to trust-tuple traffic, which Remote Desktop's clients do
+// not send, nor to one app package.
 bool CanConcernRemoteDesktop(const StoredFirewallRule& stored, WindowsVersion version);
 
 // The rule a registry string holds, in the terms of the firewall's objects: ports, addresses and interface types

@@ -182,7 +182,7 @@ std::wstring NamedWithAddresses(Platform& platform, const FirewallRule& rule) {
 // Adds "“规则”", the rule's name as Windows shows it, to `names` unless it is there already.
 void AddName(Platform& platform, const FirewallRule& rule, std::vector<std::wstring>& names) {
     const std::wstring name = Say(words::kBlockRuleNamed, {{L"rule", platform.DisplayText(rule.name)}});
-    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    if (!Contains(names, name)) names.push_back(name);
 }
 
 // Where Group Policy lets no rule of the machine's own count on a current network (its "应用本地防火墙规则" set to

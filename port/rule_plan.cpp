@@ -30,8 +30,10 @@ void CopyScope(const FirewallRule& from, FirewallRule& rule) {
 
 // Rules are told by name: one for TCP and UDP alike is met once for each.
 void AddOnce(std::vector<FirewallRule>& rules, const FirewallRule& rule) {
-    const auto named = [&](const FirewallRule& added) { return added.name == rule.name; };
-    if (std::none_of(rules.begin(), rules.end(), named)) rules.push_back(rule);
+    for (const FirewallRule& added : rules) {
+        if (added.name == rule.name) return;
+    }
+    rules.push_back(rule);
 }
 
 // A rule holding only the scope of `admitting`. A rule for any program gets the listener's own program and service.
@@ -70,7 +72,7 @@ std::vector<FirewallRule> ListenerScopes(const std::vector<FirewallRule>& rules,
 std::wstring UniqueName(const wchar_t* named, const wchar_t* numbered, const std::wstring& port,
                         const std::wstring& label, std::vector<std::wstring>& taken) {
     std::wstring name = Say(named, {{L"port", port}, {L"label", label}});
-    for (int number = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++number)
+    for (int number = 2; Contains(taken, name); ++number)
         name = Say(numbered, {{L"port", port}, {L"label", label}, {L"number", DecimalText(number)}});
     taken.push_back(name);
     return name;
@@ -160,7 +162,10 @@ CarriedBlocks CarriedBlockRules(uint16_t port, uint16_t currentPort, const std::
 }
 
 bool HasUnnamedInterface(const FirewallRule& rule) {
-    return std::any_of(rule.interfaces.begin(), rule.interfaces.end(), IsInterfaceGuid);
+    for (const std::wstring& item : rule.interfaces) {
+        if (IsInterfaceGuid(item)) return true;
+    }
+    return false;
 }
 
 bool HasUserConditions(const FirewallRule& rule) {

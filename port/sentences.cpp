@@ -50,6 +50,13 @@ std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separ
     return joined;
 }
 
+bool Contains(const std::vector<std::wstring>& items, const std::wstring& item) {
+    for (const std::wstring& held : items) {
+        if (held == item) return true;
+    }
+    return false;
+}
+
 std::wstring ProfileNames(int profiles, bool asNetworks) {
     std::vector<std::wstring> names;
     const struct {

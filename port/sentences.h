@@ -24,6 +24,9 @@ std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> value
 // The items one after another, `separator` between each two.
 std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator);
 
+// Whether `items` hold `item`.
+bool Contains(const std::vector<std::wstring>& items, const std::wstring& item);
+
 // The sentences other than the findings' (below): log lines, messages, steps and the pieces of a list.
 namespace words {
 

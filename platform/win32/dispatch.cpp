@@ -7,6 +7,10 @@
 
 namespace korvane {
 
+void ReleaseObject(IUnknown* object) {
+    object->Release();
+}
+
 namespace {
 
 std::wstring FormatSystemMessageIn(DWORD code, DWORD language) {

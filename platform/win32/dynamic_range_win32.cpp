@@ -63,6 +63,8 @@ public:
         return Answer::Failed;
     }
 
+    uint64_t NowMs() override { return GetTickCount64(); }
+
 private:
     IEnumWbemClassObject* settings_;
     bool ended_ = false;
@@ -90,8 +92,7 @@ Status QueryWmi(uint64_t deadline, DynamicPortRange& range) {
     hr = SetWmiSecurity(settings.Get());
     if (FAILED(hr)) return WmiFailure(hr);
     WmiTcpSettings rows(settings.Get());
-    const uint32_t code = CollectDynamicRange(
-        rows, deadline, [] { return GetTickCount64(); }, range);
+    const uint32_t code = CollectDynamicRange(rows, deadline, range);
     return code == 0 ? Status::Ok() : WmiFailure(static_cast<HRESULT>(code));
 }
 

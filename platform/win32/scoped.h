@@ -79,6 +79,9 @@ private:
     End end_;
 };
 
+// Gives up one reference to a COM object: one function for every interface, whose Release is IUnknown's.
+void ReleaseObject(IUnknown* object);
+
 template <typename T>
 class ComPtr {
 public:
@@ -96,7 +99,7 @@ public:
     ~ComPtr() { Reset(); }
 
     void Reset() {
-        if (ptr_) std::exchange(ptr_, nullptr)->Release();
+        if (ptr_) ReleaseObject(std::exchange(ptr_, nullptr));
     }
     T* Get() const { return ptr_; }
     T* operator->() const { return ptr_; }
