@@ -57,18 +57,16 @@ constexpr Keyword kLocalPortKeywords[] = {
 constexpr Keyword kRemotePortKeywords[] = {
     {L"IPTLSOut", L"IPHTTPS"}, {L"IPHTTPSOut", L"IPHTTPS"}, {L"CortanaOut", L"CortanaOut"}};
 // INetFwRule documents the first five, "Defaultgateway" so spelt; the others keep the grammar's words.
-constexpr Keyword kAddressKeywords[] = {
-    {L"LocalSubnet", L"LocalSubnet"},
-    {L"DNS", L"DNS"},
-    {L"DHCP", L"DHCP"},
-    {L"WINS", L"WINS"},
-    {L"DefaultGateway", L"Defaultgateway"},
-    {L"Intranet", L"Intranet"},
-    {L"Internet", L"Internet"},
-    {L"RmtIntranet", L"RmtIntranet"},
-    {L"Ply2Renders", L"Ply2Renders"},
-    {L"CaptivePortal", L"CaptivePortal"},
-};
+constexpr Keyword kAddressKeywords[] = {{L"LocalSubnet", L"LocalSubnet"},
+                                        {L"DNS", L"DNS"},
+                                        {L"DHCP", L"DHCP"},
+                                        {L"WINS", L"WINS"},
+                                        {L"DefaultGateway", L"Defaultgateway"},
+                                        {L"Intranet", L"Intranet"},
+                                        {L"Internet", L"Internet"},
+                                        {L"RmtIntranet", L"RmtIntranet"},
+                                        {L"Ply2Renders", L"Ply2Renders"},
+                                        {L"CaptivePortal", L"CaptivePortal"}};
 constexpr Keyword kInterfaceTypes[] = {
     {L"Lan", L"Lan"}, {L"Wireless", L"Wireless"}, {L"RemoteAccess", L"RemoteAccess"}};
 
@@ -193,28 +191,29 @@ bool RemoteAddresses(const std::wstring& value, Reading& reading) {
     return ReadAddress(value, reading.remoteAddresses);
 }
 
+// A field's value, as the readers of fields take it.
+using Value = const std::wstring&;
+
 // A field of the grammar and how its value is read; false where the value is not one of the grammar's.
 struct FieldReader {
     const wchar_t* name;
     bool once;    // may appear at most once in a rule
     bool prefix;  // names every field that begins so
     int8_t text;  // the value kept as written in kTextProperties[text]; -1: read by `read`
-    bool (*read)(const std::wstring& value, Reading& reading);
+    bool (*read)(Value value, Reading& reading);
 };
 
 // The properties a field's value is kept in as written.
-std::wstring FirewallRule::*const kTextProperties[] = {
-    &FirewallRule::applicationName,
-    &FirewallRule::serviceName,
-    &FirewallRule::name,
-    &FirewallRule::description,
-    &FirewallRule::grouping,
-    &FirewallRule::remoteMachineAuthorizedList,
-    &FirewallRule::remoteUserAuthorizedList,
-    &FirewallRule::localUserAuthorizedList,
-    &FirewallRule::localUserOwner,
-    &FirewallRule::localAppPackageId,
-};
+std::wstring FirewallRule::*const kTextProperties[] = {&FirewallRule::applicationName,
+                                                       &FirewallRule::serviceName,
+                                                       &FirewallRule::name,
+                                                       &FirewallRule::description,
+                                                       &FirewallRule::grouping,
+                                                       &FirewallRule::remoteMachineAuthorizedList,
+                                                       &FirewallRule::remoteUserAuthorizedList,
+                                                       &FirewallRule::localUserAuthorizedList,
+                                                       &FirewallRule::localUserOwner,
+                                                       &FirewallRule::localAppPackageId};
 
 // The security a rule asks of IPsec is in the NET_FW_AUTHENTICATE_TYPE numbering of INetFwRule3::SecureFlags:
 // Authenticate is authentication with integrity (2), AuthenticateEncrypt adds encryption from the first packet (4),
@@ -222,26 +221,26 @@ std::wstring FirewallRule::*const kTextProperties[] = {
 // negotiated (3). Edge traversal is NET_FW_EDGE_TRAVERSAL_TYPE: Defer=App is 2, Defer=User 3.
 const FieldReader kFields[] = {
     {L"Action", true, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          reading.hasAction = true;
          reading.stored.overridesBlockRules = SameToken(value, L"ByPass");
          return Choose(value, {{L"Allow", kActionAllow}, {L"Block", kActionBlock}, {L"ByPass", kActionAllow}},
                        reading.stored.rule.action);
      }},
     {L"Dir", true, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          reading.hasDirection = true;
          return Choose(value, {{L"In", kDirectionIn}, {L"Out", kDirectionOut}}, reading.stored.rule.direction);
      }},
     {L"Profile", false, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          int profile = 0;  // NET_FW_PROFILE_TYPE2
          const bool known = Choose(value, {{L"Domain", 1}, {L"Private", 2}, {L"Public", 4}}, profile);
          reading.profiles |= profile;
          return known;
      }},
     {L"Protocol", true, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          uint32_t protocol = 0;
          if (!ReadNumber(value, 255, protocol)) return false;
          reading.stored.rule.protocol = static_cast<int>(protocol);
@@ -253,24 +252,24 @@ const FieldReader kFields[] = {
     {L"LPort2_", false, true, -1, LocalPorts},
     {L"RPort2_", false, true, -1, RemotePorts},
     {L"Security", true, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          return Choose(value, {{L"Authenticate", 2}, {L"AuthenticateEncrypt", 4}}, reading.security[0]);
      }},
     {L"Security2_9", true, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          return Choose(value, {{L"An-NoEncap", 1}}, reading.security[1]);
      }},
     {L"Security2", true, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          return Choose(value, {{L"AnE-Nego", 3}}, reading.security[2]);
      }},
     {L"IF", false, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          if (!value.empty()) AddOnce(reading.stored.rule.interfaces, value);
          return !value.empty();
      }},
     {L"IFType", false, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          const wchar_t* type = Lookup(value, {std::begin(kInterfaceTypes), std::end(kInterfaceTypes)});
          if (type != nullptr) AddOnce(reading.interfaceTypes, type);
          return type != nullptr;
@@ -286,14 +285,13 @@ const FieldReader kFields[] = {
     {L"Name", true, false, 2, nullptr},
     {L"Desc", true, false, 3, nullptr},
     {L"EmbedCtxt", true, false, 4, nullptr},
-    {L"Edge", true, false, -1,
-     [](const std::wstring& value, Reading& reading) { return ReadBoolean(value, reading.edge); }},
+    {L"Edge", true, false, -1, [](Value value, Reading& reading) { return ReadBoolean(value, reading.edge); }},
     {L"Defer", true, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          return Choose(value, {{L"App", 2}, {L"User", 3}}, reading.defer);
      }},
     {L"Active", true, false, -1,
-     [](const std::wstring& value, Reading& reading) { return ReadBoolean(value, reading.stored.rule.enabled); }},
+     [](Value value, Reading& reading) { return ReadBoolean(value, reading.stored.rule.enabled); }},
     {L"ICMP4", false, false, -1, ReadIcmp},
     {L"ICMP6", false, false, -1, ReadIcmp},
     {L"RMAuth", true, false, 5, nullptr},
@@ -304,7 +302,7 @@ const FieldReader kFields[] = {
     {L"Platform", false, false, -1, ReadPlatform},
     // GTEQ: the platform before it, and every later version.
     {L"Platform2", false, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          if (reading.stored.platforms.empty() || !SameToken(value, L"GTEQ")) return false;
          reading.stored.platforms.back().orLater = true;
          return true;
@@ -313,7 +311,7 @@ const FieldReader kFields[] = {
     {L"TTK", false, false, -1, TrustTuple},
     {L"TTK2_", false, true, -1, TrustTuple},
     {L"PFN", true, false, -1,
-     [](const std::wstring& value, Reading& reading) {
+     [](Value value, Reading& reading) {
          reading.stored.packageFamilyName = value;
          return !value.empty();
      }},

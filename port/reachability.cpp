@@ -61,7 +61,7 @@ void CheckDynamicRange(Platform& platform, const Checked& port, ReachabilityFind
     }
     if (!InDynamicRange(port.port, range)) return;
     Add(findings, &found::kDynamicRange,
-        {{L"port", port.text}, {L"range", Span(range)}, {L"start", DecimalText(range.start)}});
+        {{L"port", port.text}, {L"range", Span(range)}});
 }
 
 // A cloud's security group filters traffic before it reaches the machine, whatever Windows allows.

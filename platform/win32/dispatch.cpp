@@ -51,8 +51,12 @@ Status StatusFromHresult(HRESULT code) {
     return SUCCEEDED(code) ? Status::Ok() : FailureFromHresult(code);
 }
 
+Status Win32Failure(DWORD error) {
+    return FailureFromHresult(HRESULT_FROM_WIN32(error));
+}
+
 Status LastErrorStatus() {
-    return FailureFromHresult(HRESULT_FROM_WIN32(GetLastError()));
+    return Win32Failure(GetLastError());
 }
 
 Status InvokeMethod(IDispatch* object, const wchar_t* name, std::initializer_list<const VARIANT*> arguments,

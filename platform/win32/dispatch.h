@@ -28,7 +28,8 @@ Status FailureFromHresult(HRESULT code, const std::wstring& fallback = std::wstr
 // Success, or the failure of `code`.
 Status StatusFromHresult(HRESULT code);
 
-// The failure GetLastError tells, right after a Win32 call has failed.
+// The failure of a Win32 or Winsock error code; the one GetLastError tells, right after a Win32 call has failed.
+Status Win32Failure(DWORD error);
 Status LastErrorStatus();
 
 }  // namespace korvane

@@ -147,7 +147,7 @@ Status DynamicRangeOnItsOwnThread(uint32_t waitMs, HWND owner, DynamicRangeQuery
         return status;
     }
     const bool answered = WaitKeepingWindowsPainted(owner, shared->answered.Get(), waitMs);
-    const Status status = answered ? shared->status : FailureFromHresult(HRESULT_FROM_WIN32(ERROR_TIMEOUT));
+    const Status status = answered ? shared->status : Win32Failure(ERROR_TIMEOUT);
     if (answered && status) range = shared->range;
     shared->Release();
     return status;

@@ -22,12 +22,12 @@ Status Win32Platform::InterfaceName(const std::wstring& guid, std::wstring& name
     using LuidToAlias = DWORD(WINAPI*)(const NET_LUID*, PWSTR, SIZE_T);
     const auto toLuid = SystemFunction<GuidToLuid>(L"iphlpapi.dll", "ConvertInterfaceGuidToLuid");
     const auto toAlias = SystemFunction<LuidToAlias>(L"iphlpapi.dll", "ConvertInterfaceLuidToAlias");
-    if (!toLuid || !toAlias) return FailureFromHresult(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
+    if (!toLuid || !toAlias) return Win32Failure(ERROR_PROC_NOT_FOUND);
     NET_LUID luid = {};
     DWORD result = toLuid(&id, &luid);
     wchar_t alias[IF_MAX_STRING_SIZE + 1] = {};
     if (result == NO_ERROR) result = toAlias(&luid, alias, IF_MAX_STRING_SIZE + 1);
-    if (result != NO_ERROR) return FailureFromHresult(HRESULT_FROM_WIN32(result));
+    if (result != NO_ERROR) return Win32Failure(result);
     name = alias;
     return Status::Ok();
 }

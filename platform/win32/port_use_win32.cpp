@@ -14,21 +14,17 @@ namespace korvane {
 
 namespace {
 
-Status SocketFailure(int error) {
-    return FailureFromHresult(HRESULT_FROM_WIN32(static_cast<DWORD>(error)));
-}
-
 // Binds the wildcard address of `family`. Sets `bindError` to the error of a refused bind (the port is
 // used or reserved); a failure of anything else means the check could not be made.
 Status TryBind(int family, uint16_t port, int& bindError) {
     bindError = 0;
     Socket socket(::socket(family, SOCK_STREAM, IPPROTO_TCP));
-    if (socket.Get() == INVALID_SOCKET) return SocketFailure(WSAGetLastError());
+    if (socket.Get() == INVALID_SOCKET) return Win32Failure(static_cast<DWORD>(WSAGetLastError()));
     // Exclusive use, as Remote Desktop listens: any socket on the port refuses it, even one that would
     // share the address.
     BOOL on = TRUE;
     if (setsockopt(socket.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on) != 0)
-        return SocketFailure(WSAGetLastError());
+        return Win32Failure(static_cast<DWORD>(WSAGetLastError()));
 
     sockaddr_storage address = {};
     int length = 0;
@@ -40,7 +36,7 @@ Status TryBind(int family, uint16_t port, int& bindError) {
         length = sizeof *v4;
     } else {
         if (setsockopt(socket.Get(), IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof on) != 0)
-            return SocketFailure(WSAGetLastError());
+            return Win32Failure(static_cast<DWORD>(WSAGetLastError()));
         auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
         v6->sin6_family = AF_INET6;
         v6->sin6_port = htons(port);
@@ -49,7 +45,7 @@ Status TryBind(int family, uint16_t port, int& bindError) {
     }
     if (bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         const int error = WSAGetLastError();
-        if (error != WSAEADDRINUSE && error != WSAEACCES) return SocketFailure(error);
+        if (error != WSAEADDRINUSE && error != WSAEACCES) return Win32Failure(static_cast<DWORD>(error));
         bindError = error;
     }
     return Status::Ok();
@@ -112,7 +108,7 @@ void AddListeners(const std::vector<unsigned char>& bytes, Function getOwner, st
 Status Win32Platform::TryExclusiveBind(uint16_t port, PortBind& result) {
     result = PortBind::Free;
     WSADATA winsock = {};
-    if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0) return SocketFailure(WSAGetLastError());
+    if (WSAStartup(MAKEWORD(2, 2), &winsock) != 0) return Win32Failure(static_cast<DWORD>(WSAGetLastError()));
     const AtScopeEnd cleanUp([] { WSACleanup(); });
 
     int error = 0;
@@ -135,7 +131,7 @@ Status Win32Platform::ListTcpListeners(std::vector<TcpListener>& listeners) {
     listeners.clear();
     // iphlpapi.dll is not one of the DLLs Windows always takes from the system folder.
     const auto getTable = SystemFunction<GetExtendedTcpTableFunction>(L"iphlpapi.dll", "GetExtendedTcpTable");
-    if (!getTable) return FailureFromHresult(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
+    if (!getTable) return Win32Failure(ERROR_PROC_NOT_FOUND);
     // Without these, no owner is named: every listener counts as another program's.
     const auto getOwner =
         SystemFunction<GetOwnerModuleFromTcpEntryFunction>(L"iphlpapi.dll", "GetOwnerModuleFromTcpEntry");

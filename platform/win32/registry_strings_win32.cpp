@@ -6,31 +6,13 @@
 
 #include "platform/win32/dispatch.h"
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/scoped.h"
 
 namespace korvane {
 
 namespace {
 
 constexpr wchar_t kLocalMachine[] = L"HKEY_LOCAL_MACHINE\\";
-
-class RegistryKey {
-public:
-    RegistryKey() = default;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY Get() const { return key_; }
-    HKEY* Put() { return &key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
-Status Win32Failure(LSTATUS code) {
-    return FailureFromHresult(HRESULT_FROM_WIN32(static_cast<DWORD>(code)));
-}
 
 }  // namespace
 
@@ -43,11 +25,11 @@ Status Win32Platform::RegistryStrings(const std::wstring& key, std::vector<RegSt
     LSTATUS result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str() + rootLength, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
                                    opened.Put());
     if (result == ERROR_FILE_NOT_FOUND) return Status::Ok();
-    if (result != ERROR_SUCCESS) return Win32Failure(result);
+    if (result != ERROR_SUCCESS) return Win32Failure(static_cast<DWORD>(result));
     DWORD longestName = 0, longestData = 0;
     result = RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                               &longestName, &longestData, nullptr, nullptr);
-    if (result != ERROR_SUCCESS) return Win32Failure(result);
+    if (result != ERROR_SUCCESS) return Win32Failure(static_cast<DWORD>(result));
     std::vector<wchar_t> name(longestName + 1);
     std::vector<BYTE> data(longestData + sizeof(wchar_t));
     for (DWORD index = 0;;) {
@@ -62,7 +44,7 @@ Status Win32Platform::RegistryStrings(const std::wstring& key, std::vector<RegSt
             data.resize(data.size() * 2 + 4096);
             continue;
         }
-        if (result != ERROR_SUCCESS) return Win32Failure(result);
+        if (result != ERROR_SUCCESS) return Win32Failure(static_cast<DWORD>(result));
         ++index;
         if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
         // A stored string need not end in a null character.

@@ -53,6 +53,11 @@ struct SocketTraits {
     static SOCKET None() { return INVALID_SOCKET; }
     static void Close(SOCKET socket) { closesocket(socket); }
 };
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static HKEY None() { return nullptr; }
+    static void Close(HKEY key) { RegCloseKey(key); }
+};
 template <typename Object>
 struct GdiObjectTraits {
     using Handle = Object;
@@ -62,6 +67,7 @@ struct GdiObjectTraits {
 using KernelHandle = Owned<KernelHandleTraits>;
 using ServiceHandle = Owned<ServiceHandleTraits>;
 using Socket = Owned<SocketTraits>;
+using RegistryKey = Owned<RegistryKeyTraits>;
 template <typename Object>
 using GdiObject = Owned<GdiObjectTraits<Object>>;
 
