@@ -18,6 +18,7 @@ class Owned {
 public:
     using Handle = typename Traits::Handle;
     explicit Owned(Handle handle = Traits::None()) : handle_(handle) {}
+    Owned(Owned&& other) noexcept : handle_(other.Release()) {}
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
     ~Owned() { Reset(); }
@@ -88,54 +89,30 @@ private:
 // Gives up one reference to a COM object: one function for every interface, whose Release is IUnknown's.
 void ReleaseObject(IUnknown* object);
 
-template <typename T>
-class ComPtr {
+// A COM object's interface, one reference to it owned.
+template <typename Interface>
+struct ComTraits {
+    using Handle = Interface*;
+    static Interface* None() { return nullptr; }
+    static void Close(Interface* object) { ReleaseObject(object); }
+};
+template <typename Interface>
+class ComPtr : public Owned<ComTraits<Interface>> {
 public:
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            ptr_ = std::exchange(other.ptr_, nullptr);
-        }
-        return *this;
-    }
-    ~ComPtr() { Reset(); }
-
-    void Reset() {
-        if (ptr_) ReleaseObject(std::exchange(ptr_, nullptr));
-    }
-    T* Get() const { return ptr_; }
-    T* operator->() const { return ptr_; }
-    explicit operator bool() const { return ptr_ != nullptr; }
+    using Owned<ComTraits<Interface>>::Owned;
+    Interface* operator->() const { return this->Get(); }
     // For functions that hand out a new reference.
-    T** Put() {
-        Reset();
-        return &ptr_;
-    }
-    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
-
-private:
-    T* ptr_ = nullptr;
+    void** PutVoid() { return reinterpret_cast<void**>(this->Put()); }
 };
 
-class Bstr {
+struct BstrTraits {
+    using Handle = BSTR;
+    static BSTR None() { return nullptr; }
+    static void Close(BSTR text) { SysFreeString(text); }
+};
+class Bstr : public Owned<BstrTraits> {
 public:
-    explicit Bstr(const wchar_t* text = nullptr) : bstr_(text ? SysAllocString(text) : nullptr) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(bstr_); }
-    BSTR Get() const { return bstr_; }
-    BSTR* Put() {
-        SysFreeString(bstr_);
-        bstr_ = nullptr;
-        return &bstr_;
-    }
-
-private:
-    BSTR bstr_;
+    explicit Bstr(const wchar_t* text = nullptr) : Owned(text ? SysAllocString(text) : nullptr) {}
 };
 
 class Variant {
