@@ -12,9 +12,11 @@ bool IsLatinOrDigit(wchar_t c) {
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9');
 }
 
-std::wstring Fill(const wchar_t* pattern, const ValueView* values, std::size_t count) {
+}  // namespace
+
+std::wstring Say(const wchar_t* sentence, const ValueView* values, std::size_t count) {
     std::wstring text;
-    for (const wchar_t* p = pattern; *p;) {
+    for (const wchar_t* p = sentence; *p;) {
         if (*p == L'{') {
             const wchar_t* close = p + 1;
             while (*close && *close != L'}' && *close != L'{') ++close;
@@ -38,10 +40,8 @@ std::wstring Fill(const wchar_t* pattern, const ValueView* values, std::size_t c
     return text;
 }
 
-}  // namespace
-
 std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> values) {
-    return Fill(sentence, values.begin(), values.size());
+    return Say(sentence, values.begin(), values.size());
 }
 
 std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator) {

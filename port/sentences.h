@@ -20,6 +20,8 @@ struct ValueView {
 // the values' own text is never read for placeholders. Where a value begins or ends in a Latin letter or a digit
 // next to a Chinese character of the sentence, a space sets them apart, as Chinese Windows writes "在 AWS 安全组".
 std::wstring Say(const wchar_t* sentence, std::initializer_list<ValueView> values = {});
+// The same, with the `count` values at `values`.
+std::wstring Say(const wchar_t* sentence, const ValueView* values, std::size_t count);
 
 // The items one after another, `separator` between each two.
 std::wstring Joined(const std::vector<std::wstring>& items, const wchar_t* separator);
