@@ -41,19 +41,8 @@ public:
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-
-    LRESULT OnCharacter(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnUnicodeCharacter(WPARAM wParam, LPARAM lParam);
-    LRESULT OnKeyDown(WPARAM wParam, LPARAM lParam);
-    LRESULT OnPaste();
-    LRESULT OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
-    LRESULT OnNcDestroy(WPARAM wParam, LPARAM lParam);
-
-    void CreateTooltip();
-    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
-        return DefSubclassProc(edit_, message, wParam, lParam);
-    }
+    void OnPaste();
+    void CreateTooltip(WPARAM wParam, LPARAM lParam);
 
     HWND edit_;
     HWND tooltip_ = nullptr;
@@ -69,7 +58,11 @@ void NewPortField::Attach(HWND edit) {
     ImmAssociateContextEx(edit, nullptr, 0);
 }
 
-void NewPortField::CreateTooltip() {
+// The tooltip is made when the pointer first comes over the field rather than with the window: it is a window of its
+// own, which costs start-up time, and no one sees it before hovering here. This first move (`wParam`, `lParam`) is
+// handed to it directly; the later ones reach it through the subclass TTF_SUBCLASS installs.
+void NewPortField::CreateTooltip(WPARAM wParam, LPARAM lParam) {
+    tooltipAttempted_ = true;
     // Owned by the top-level window so that it shows above it; the field destroys it on its way out.
     HWND owner = GetAncestor(edit_, GA_ROOT);
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
@@ -83,6 +76,15 @@ void NewPortField::CreateTooltip() {
     tool.uId = reinterpret_cast<UINT_PTR>(edit_);
     tool.lpszText = const_cast<wchar_t*>(kTooltipText);
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    MSG move = {};
+    move.hwnd = edit_;
+    move.message = WM_MOUSEMOVE;
+    move.wParam = wParam;
+    move.lParam = lParam;
+    move.time = static_cast<DWORD>(GetMessageTime());
+    const DWORD position = GetMessagePos();
+    move.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 LRESULT CALLBACK NewPortField::Procedure(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
@@ -96,92 +98,51 @@ LRESULT NewPortField::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     switch (message) {
         case WM_CHAR:
         case WM_IME_CHAR:
-            return OnCharacter(message, wParam, lParam);
+            // The code as one UTF-16 unit; a character outside the basic plane arrives as two surrogates, and
+            // neither is a digit.
+            if (!AcceptsTypedCharacter(static_cast<char32_t>(wParam & 0xFFFF))) return 0;
+            break;
         case WM_UNICHAR:
-            return OnUnicodeCharacter(wParam, lParam);
+            // UNICODE_NOCHAR only asks whether the window understands WM_UNICHAR: let the edit box answer.
+            if (wParam != UNICODE_NOCHAR && !AcceptsTypedCharacter(static_cast<char32_t>(wParam))) return FALSE;
+            break;
         case WM_KEYDOWN:
-            return OnKeyDown(wParam, lParam);
+            // Shift+Insert pastes without a WM_PASTE in some edit boxes (Wine's among them); send one, so that
+            // every paste goes through OnPaste.
+            if (wParam != VK_INSERT || GetKeyState(VK_SHIFT) >= 0) break;
+            SendMessageW(edit_, WM_PASTE, 0, 0);
+            return 0;
         case WM_PASTE:
-            return OnPaste();
+            OnPaste();
+            return 0;
         case WM_LBUTTONDBLCLK:
-        case WM_NCLBUTTONDBLCLK:
-            return OnDoubleClick(message, wParam, lParam);
+        case WM_NCLBUTTONDBLCLK: {
+            const LRESULT result = DefSubclassProc(edit_, message, wParam, lParam);
+            SetWindowTextW(edit_, L"");
+            return result;
+        }
         case WM_MOUSEMOVE:
-            return OnMouseMove(wParam, lParam);
+            if (!tooltipAttempted_) CreateTooltip(wParam, lParam);
+            break;
         case WM_NCDESTROY:
-            return OnNcDestroy(wParam, lParam);
+            if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
+            tooltip_ = nullptr;
+            RemoveWindowSubclass(edit_, &NewPortField::Procedure, 0);
+            break;
         default:
-            return Default(message, wParam, lParam);
+            break;
     }
+    return DefSubclassProc(edit_, message, wParam, lParam);
 }
 
-LRESULT NewPortField::OnCharacter(UINT message, WPARAM wParam, LPARAM lParam) {
-    // The code as one UTF-16 unit; a character outside the basic plane arrives as two surrogates, and
-    // neither is a digit.
-    if (!AcceptsTypedCharacter(static_cast<char32_t>(wParam & 0xFFFF))) return 0;
-    return Default(message, wParam, lParam);
-}
-
-LRESULT NewPortField::OnUnicodeCharacter(WPARAM wParam, LPARAM lParam) {
-    // UNICODE_NOCHAR only asks whether the window understands WM_UNICHAR: let the edit box answer.
-    if (wParam != UNICODE_NOCHAR && !AcceptsTypedCharacter(static_cast<char32_t>(wParam))) return FALSE;
-    return Default(WM_UNICHAR, wParam, lParam);
-}
-
-LRESULT NewPortField::OnKeyDown(WPARAM wParam, LPARAM lParam) {
-    // Shift+Insert pastes without a WM_PASTE in some edit boxes (Wine's among them); send one, so
-    // that every paste goes through OnPaste.
-    if (wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0) {
-        SendMessageW(edit_, WM_PASTE, 0, 0);
-        return 0;
-    }
-    return Default(WM_KEYDOWN, wParam, lParam);
-}
-
-LRESULT NewPortField::OnPaste() {
+void NewPortField::OnPaste() {
     // Insert the very text that was checked rather than let the edit box read the clipboard again.
     const std::wstring text = ClipboardText(edit_);
     if (!AcceptsPastedText(text)) {
         MessageBeep(MB_OK);
-        return 0;
+        return;
     }
     SendMessageW(edit_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    return 0;
-}
-
-LRESULT NewPortField::OnDoubleClick(UINT message, WPARAM wParam, LPARAM lParam) {
-    const LRESULT result = Default(message, wParam, lParam);
-    SetWindowTextW(edit_, L"");
-    return result;
-}
-
-LRESULT NewPortField::OnMouseMove(WPARAM wParam, LPARAM lParam) {
-    // The tooltip is made when the pointer first comes over the field rather than with the window: it is
-    // a window of its own, which costs start-up time, and no one sees it before hovering here. This first
-    // move is handed to it directly; the later ones reach it through the subclass TTF_SUBCLASS installs.
-    if (!tooltipAttempted_) {
-        tooltipAttempted_ = true;
-        CreateTooltip();
-        if (tooltip_) {
-            MSG move = {};
-            move.hwnd = edit_;
-            move.message = WM_MOUSEMOVE;
-            move.wParam = wParam;
-            move.lParam = lParam;
-            move.time = static_cast<DWORD>(GetMessageTime());
-            const DWORD position = GetMessagePos();
-            move.pt = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
-            SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
-        }
-    }
-    return Default(WM_MOUSEMOVE, wParam, lParam);
-}
-
-LRESULT NewPortField::OnNcDestroy(WPARAM wParam, LPARAM lParam) {
-    if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
-    tooltip_ = nullptr;
-    RemoveWindowSubclass(edit_, &NewPortField::Procedure, 0);
-    return Default(WM_NCDESTROY, wParam, lParam);
 }
 
 }  // namespace
