@@ -41,8 +41,13 @@ private:
                          KernelHandle& process);
     // The range as netsh tells it, on Windows 7 and Server 2008 R2, whose WMI has no MSFT_NetTCPSetting.
     Status DynamicRangeFromNetsh(uint32_t waitMs, DynamicPortRange& range);
+    // The raw SMBIOS table, read from the firmware once for the run (it does not change while Windows runs); empty
+    // where the firmware has none.
+    const std::vector<uint8_t>& Smbios();
 
     HWND owner_ = nullptr;
+    std::vector<uint8_t> smbios_;
+    bool smbiosRead_ = false;
 };
 
 }  // namespace korvane

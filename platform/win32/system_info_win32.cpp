@@ -83,30 +83,27 @@ WindowsVersion Win32Platform::Version() {
     return {info.dwMajorVersion, info.dwMinorVersion};
 }
 
-namespace {
-
-// The raw SMBIOS table; empty where the firmware has none.
-std::vector<uint8_t> SmbiosTable() {
+const std::vector<uint8_t>& Win32Platform::Smbios() {
+    if (smbiosRead_) return smbios_;
+    smbiosRead_ = true;
     const DWORD kRawSmbios = 0x52534D42;  // "RSMB", the raw SMBIOS provider
     const UINT size = GetSystemFirmwareTable(kRawSmbios, 0, nullptr, 0);
-    if (size == 0) return {};
-    std::vector<uint8_t> table(size);
-    if (GetSystemFirmwareTable(kRawSmbios, 0, table.data(), size) != size) return {};
-    return table;
+    if (size == 0) return smbios_;
+    smbios_.resize(size);
+    if (GetSystemFirmwareTable(kRawSmbios, 0, smbios_.data(), size) != size) smbios_.clear();
+    return smbios_;
 }
 
-}  // namespace
-
 std::wstring Win32Platform::ChassisAssetTag() {
-    return korvane::ChassisAssetTag(SmbiosTable());
+    return korvane::ChassisAssetTag(Smbios());
 }
 
 std::vector<uint8_t> Win32Platform::SystemUuid() {
-    return korvane::SystemUuid(SmbiosTable());
+    return korvane::SystemUuid(Smbios());
 }
 
 std::wstring Win32Platform::SystemSerialNumber() {
-    return korvane::SystemSerialNumber(SmbiosTable());
+    return korvane::SystemSerialNumber(Smbios());
 }
 
 }  // namespace korvane
